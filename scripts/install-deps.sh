@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, when it is missing: the mingw-w64 cross
+# compiler (posix threads), Wine with 32-bit support, CMake and the GoogleTest sources.
+set -euo pipefail
+
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
+command -v cmake >/dev/null || need+=(cmake)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+command -v wine >/dev/null || need+=(wine)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+for extra in "$@"; do
+  case "$extra" in
+    llvm) command -v llvm-dlltool >/dev/null || need+=(llvm) ;;
+    clang) command -v clang >/dev/null || need+=(clang) ;;
+    lld) command -v lld-link >/dev/null || need+=(lld) ;;
+    *) need+=("$extra") ;;
+  esac
+done
+[ ${#need[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${need[*]}"
+if printf '%s\n' "${need[@]}" | grep -q ':i386$'; then
+  dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386
+fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

@@ -1,0 +1,44 @@
+#include "client/app_paths.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace nubix {
+namespace {
+
+bool Fits(int written) { return written >= 0 && static_cast<std::size_t>(written) < kPathBytes; }
+
+bool Compose(PathBuffer& out, const char* format, const char* text) {
+    if (text == nullptr) return false;
+    const bool fits = Fits(std::snprintf(out, kPathBytes, format, text));
+    if (!fits) out[0] = '\0';
+    return fits;
+}
+
+}  // namespace
+
+bool ApplicationDirectory(const char* exePath, PathBuffer& directory) {
+    directory[0] = '\0';
+    if (exePath == nullptr) return false;
+    const std::size_t length = std::strlen(exePath);
+    const char* slash = std::strrchr(exePath, '\\');
+    if (length == 0 || length >= kPathBytes || slash == nullptr) return false;
+    const std::size_t kept = static_cast<std::size_t>(slash - exePath);
+    std::memcpy(directory, exePath, kept);
+    directory[kept] = '\0';
+    return true;
+}
+
+bool BuildControlPath(const char* directory, PathBuffer& path) {
+    return Compose(path, "%s\\ocx\\brindle\\VANTO.ocx", directory);
+}
+
+bool BuildRegistrationCommand(const char* controlPath, PathBuffer& command) {
+    return Compose(command, "regsvr32 /s \"%s\"", controlPath);
+}
+
+bool BuildViewerPath(const char* directory, PathBuffer& path) {
+    return Compose(path, "%s\\Quil.exe", directory);
+}
+
+}  // namespace nubix
