@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The whole road of a host, under Wine: lays out a host directory (vsclient.exe, the
+# DLL, the viewer simulator as Quil.exe, the stand-in control as ocx\brindle\VANTO.ocx)
+# with the control not yet registered, so that the first open registers it through
+# regsvr32; opens the simulated server, takes pictures on two channels, fetches a
+# record file, posts recording parameters, closes, and prints both logs as UTF-8.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-"$root/build"}
+bash "$root/scripts/build.sh" "$build" >/dev/null
+source "$root/scripts/wine-env.sh" "$build"
+trap nubix_wine_stop EXIT
+
+host="$build/demo-host"
+rm -rf "$host"
+mkdir -p "$host/ocx/brindle"
+cp "$build/bin/vsclient.exe" "$build/bin/NubixVSClient.dll" "$build/bin/Quil.exe" "$host/"
+cp "$build/bin/ocx/brindle/VANTO.ocx" "$host/ocx/brindle/"
+
+drive_c="$WINEPREFIX/drive_c"
+rm -f "$drive_c/nv.log" "$drive_c/vs.log"
+rm -rf "$drive_c/demo" && mkdir -p "$drive_c/demo"
+wine reg delete 'HKCR\CLSID\{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}' /f >/dev/null 2>&1 || true
+
+echo "== vsclient: the host's road, every callback as it arrives"
+set +e
+(cd "$host" && wine vsclient.exe --server 192.168.1.20 --user admin --password secret --timeout 20 \
+  capture 1 'C:\demo\channel1.bmp' \
+  capture 2 'C:\demo\channel2.png' \
+  record 2 'C:\demo\channel2.rec' \
+  params 2 0102030405060708090A0B0C) | tr -d '\r'
+status=${PIPESTATUS[0]}
+set -e
+echo "vsclient exit status: $status"
+
+echo
+echo "== files the viewer produced"
+for f in channel1.bmp channel2.png channel2.rec; do
+  p="$drive_c/demo/$f"
+  if [ -f "$p" ]; then
+    printf '%-14s %7d bytes  %s\n' "$f" "$(stat -c %s "$p")" "$(file -b "$p" 2>/dev/null || head -c 16 "$p" | od -An -c | head -1)"
+  else
+    echo "$f missing"; status=1
+  fi
+done
+
+for log in nv.log vs.log; do
+  echo
+  echo "== c:\\$log (GBK, shown as UTF-8)"
+  iconv -f GBK -t UTF-8 "$drive_c/$log" | tr -d '\r'
+done
+exit "$status"
