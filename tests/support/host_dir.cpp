@@ -143,7 +143,8 @@ bool ControlKeyExists() {
     return true;
 }
 
-void DeleteControlKey() { RegDeleteKeyA(HKEY_CLASSES_ROOT, kControlKey); }
+// A registered control leaves subkeys, which RegDeleteKeyA would refuse to remove.
+void DeleteControlKey() { RegDeleteTreeA(HKEY_CLASSES_ROOT, kControlKey); }
 
 void CreateControlKey() {
     HKEY key;
