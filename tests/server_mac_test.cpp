@@ -174,13 +174,14 @@ TEST_F(ServerMacTest, FailsWithoutAskingWhenNoHostAddressIsSaved) {
     }
 }
 
-TEST_F(ServerMacTest, NullBufferIsWrittenNothing) {
+TEST_F(ServerMacTest, NullBufferWithARoomIsRefusedWithoutARequest) {
     SaveAddress("192.168.7.9");
     Script.write = kMac;
-    // Found, but there is nowhere to write it; the call must simply come back.
-    EXPECT_EQ(client->GetServerMac(nullptr, 13), 1);
-    Script.error = ERROR_GEN_FAILURE;
+    // A size promises room that a null buffer cannot have: refused, nothing sent.
     EXPECT_EQ(client->GetServerMac(nullptr, 13), 0);
+    EXPECT_EQ(Script.calls, 0);
+    // With size 0 nothing is to be written, so a null buffer is as good as any.
+    EXPECT_EQ(client->GetServerMac(nullptr, 0), 1);
 }
 
 }  // namespace

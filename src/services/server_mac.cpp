@@ -25,6 +25,8 @@ std::atomic<ArpRequest> Arp{SystemArp};
 void SetArpRequestForTesting(ArpRequest request) { Arp = request ? request : SystemArp; }
 
 int VSClient::GetServerMac(char* buffer, int size) {
+    // A size with no buffer behind it cannot be honoured.
+    if (buffer == nullptr && size > 0) return 0;
     char address[sizeof SavedLogin.address + 1] = {};
     std::memcpy(address, SavedLogin.address, sizeof SavedLogin.address);
     const ULONG destination = inet_addr(address);
