@@ -18,10 +18,12 @@ std::size_t FieldLength(const char* field, std::size_t width) {
 bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record) {
     std::memset(&record, 0, sizeof record);
     if (request == nullptr) return false;
-    std::int32_t header[2];
-    std::memcpy(header, request, sizeof header);
-    const std::int32_t totalLength = header[0];
+    // The length alone first: a block that claims fewer than 8 bytes has no tag to read.
+    std::int32_t totalLength;
+    std::memcpy(&totalLength, request, sizeof totalLength);
     if (totalLength < kRequestHeaderBytes || totalLength > kRequestMaxTotal) return false;
+    std::int32_t tag;
+    std::memcpy(&tag, static_cast<const char*>(request) + sizeof totalLength, sizeof tag);
 
     const char* text = static_cast<const char*>(request) + kRequestHeaderBytes;
     const std::size_t pathLength =
@@ -35,7 +37,7 @@ bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord
     if (pathLength - split > kMaxFileName) return false;
 
     record.channel = channel;
-    record.tag = header[1];
+    record.tag = tag;
     std::memcpy(record.directory, text, split);
     std::memcpy(record.fileName, text + split, pathLength - split);
     return true;

@@ -58,7 +58,8 @@ std::size_t FieldLength(const char* field, std::size_t width);
 // zero or the block's end) split at its last backslash. Returns false, leaving
 // `record` all zero, when the request does not fit the working limits: a total
 // length outside 8..776, a path longer than 256 characters, or a file-name part of
-// 64 characters or more. `request` points to `totalLength` readable bytes.
+// 64 characters or more. `request` points to `totalLength` readable bytes; when that
+// length is out of bounds only the length itself is read.
 bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record);
 
 // The record that announces a change of channel: only `channel` set.
