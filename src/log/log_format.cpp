@@ -15,6 +15,10 @@ std::size_t Stored(int written, std::size_t capacity) {
                                                         : capacity - 1;
 }
 
+// UTC + 8 on a 24-hour clock. Reduced first, so that no clock value overflows or
+// prints an hour outside 0..23.
+int ShiftedHour(int utcHour) { return (utcHour % 24 + 32) % 24; }
+
 bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 const char* MarkFormat(int level) {
@@ -33,7 +37,7 @@ std::size_t FormatOpLogLine(char* out, std::size_t capacity, const UtcTime& t, i
                             const char* text) {
     if (capacity == 0) return 0;
     std::size_t n = Stored(std::snprintf(out, capacity, "[%d-%d-%d][%d:%d:%d-%4d]", t.year,
-                                         t.month, t.day, (t.hour + 8) % 24, t.minute, t.second,
+                                         t.month, t.day, ShiftedHour(t.hour), t.minute, t.second,
                                          t.milliseconds),
                            capacity);
     n += Stored(std::snprintf(out + n, capacity - n, texts::kOpLogBody, number, text), capacity - n);
