@@ -14,6 +14,7 @@ for extra in "$@"; do
     llvm) command -v llvm-dlltool >/dev/null || need+=(llvm) ;;
     clang) command -v clang >/dev/null || need+=(clang) ;;
     lld) command -v lld-link >/dev/null || need+=(lld) ;;
+    libclang-rt-14-dev) dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev) ;;
     *) need+=("$extra") ;;
   esac
 done
