@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <regex>
+#include <string>
 
 #include "client/process_state.h"
 #include "support/callback_recorder.h"
@@ -262,6 +264,140 @@ TEST_F(OpenClose, RepeatedOpensLeaveNoViewNorClassBehind) {
         if (h != nullptr) CloseHandle(h);
         return h == nullptr;
     }));
+}
+
+}  // namespace
+}  // namespace nubix::test
+
+namespace nubix::test {
+namespace {
+
+// Sets an environment variable that the programs the library starts inherit, for the
+// life of the object.
+class InheritedVariable {
+public:
+    InheritedVariable(const char* name, const char* value) : name_(name) { SetEnvironmentVariableA(name, value); }
+    ~InheritedVariable() { SetEnvironmentVariableA(name_, nullptr); }
+
+private:
+    const char* name_;
+};
+
+// Moves a file of the host directory aside, for the life of the object.
+class FileAside {
+public:
+    explicit FileAside(const std::string& name) : path_(HostPath(name)), aside_(path_ + ".aside") {
+        MoveFileA(path_.c_str(), aside_.c_str());
+    }
+    ~FileAside() { MoveFileA(aside_.c_str(), path_.c_str()); }
+
+private:
+    std::string path_, aside_;
+};
+
+// Registers, for the seconds to come, the window classes the library will name its
+// window after, with a procedure that refuses to create any window: the library then
+// finds its class present and cannot create the window.
+class WindowCreationRefused {
+public:
+    WindowCreationRefused() {
+        const int now = static_cast<int>(std::time(nullptr));
+        for (int second = now; second < now + 30; ++second) {
+            names_.push_back(std::to_string(second));
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = Refuse;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = names_.back().c_str();
+            RegisterClassA(&wc);
+        }
+    }
+    ~WindowCreationRefused() {
+        for (const std::string& name : names_) UnregisterClassA(name.c_str(), GetModuleHandleA(nullptr));
+    }
+
+private:
+    static LRESULT CALLBACK Refuse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) return FALSE;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    std::vector<std::string> names_;
+};
+
+using OpenFailures = ViewerSession;
+
+TEST_F(OpenFailures, ControlThatCannotBeRegisteredStopsTheOpenBeforeAnything) {
+    DeleteControlKey();
+    InheritedVariable mode("VANTO_MODE", "fail");
+    NewClient();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(client->GetNotifyWindow(), nullptr);
+    EXPECT_TRUE(Events("start").empty());
+    EXPECT_TRUE(OpLogTexts().empty());
+    std::vector<std::string> level = LevelLogMessages();
+    ASSERT_EQ(level.size(), 2u);
+    EXPECT_NE(level[0].find("regsvr32 /s \""), std::string::npos) << level[0];
+    EXPECT_EQ(level[1], " ◎◎ DEBUG ◎◎ 控件{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}不能在此计算机上注册！");
+}
+
+TEST_F(OpenFailures, RegistrationNotFinishedFailsThisOpenAndALaterOneGoesOn) {
+    DeleteControlKey();
+    InheritedVariable mode("VANTO_MODE", "late:1500");
+    NewClient();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(LevelLogMessages().back(), " ◎◎ DEBUG ◎◎ 控件{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}不能在此计算机上注册！");
+    EXPECT_TRUE(Events("start").empty());
+    ASSERT_TRUE(PumpUntil(ControlKeyExists, 20000));
+    ClearLogs();
+    EXPECT_EQ(Open(), 1);
+    EXPECT_EQ(LevelLogMessages(),
+              (std::vector<std::string>{" ◎◎ DEBUG ◎◎ 控件{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}已经注册 ！"}));
+}
+
+TEST_F(OpenFailures, FirstOpenRegistersTheControlThroughRegsvr32) {
+    DeleteControlKey();
+    NewClient();
+    EXPECT_EQ(Open(), 1);
+    std::vector<std::string> level = LevelLogMessages();
+    ASSERT_EQ(level.size(), 3u);
+    EXPECT_EQ(level[0], " ◎◎ DEBUG ◎◎ regsvr32 /s \"" + HostDirectory() + "\\ocx\\brindle\\VANTO.ocx\"");
+    EXPECT_EQ(level[1], " ◎◎ DEBUG ◎◎ 控件{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}注册成功 ！");
+    EXPECT_EQ(level[2], " ◎◎ DEBUG ◎◎ 控件{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}已经注册 ！");
+}
+
+TEST_F(OpenFailures, WindowThatCannotBeCreatedFailsTheOpen) {
+    WindowCreationRefused refused;
+    NewClient();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(client->GetNotifyWindow(), nullptr);
+    EXPECT_EQ(OpLogTexts(), (std::vector<std::string>{"由于不能DLL不能创建窗口，打开服务器失败！"}));
+    EXPECT_TRUE(Events("start").empty());
+}
+
+TEST_F(OpenFailures, SecondWindowThatCannotBeCreatedFailsTheReopen) {
+    Script({"1.open_result=failure"});
+    NewClient();
+    ASSERT_EQ(Open(), 0);
+    ASSERT_NE(client->GetNotifyWindow(), nullptr);
+    char firstClass[32] = {};
+    GetClassNameA(client->GetNotifyWindow(), firstClass, sizeof firstClass);
+    ClearLogs();
+    WindowCreationRefused refused;
+    // The first window's own class cannot be taken over: open in a later second.
+    ASSERT_TRUE(PumpUntil([&] { return std::time(nullptr) != std::atoi(firstClass); }));
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(client->GetNotifyWindow(), nullptr);
+    EXPECT_EQ(OpLogTexts(), (std::vector<std::string>{"由于句柄不为空先关闭服务器", "尝试创建窗口", "但创建窗口失败！",
+                                                      "由于不能DLL不能创建窗口，打开服务器失败！"}));
+}
+
+TEST_F(OpenFailures, ViewerThatCannotBeStartedLeavesTheWindow) {
+    FileAside viewer("Quil.exe");
+    NewClient();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_NE(client->GetNotifyWindow(), nullptr);
+    EXPECT_TRUE(OpLogTexts().empty());
+    EXPECT_TRUE(Events("start").empty());
+    EXPECT_EQ(Impl()->RecordParamTable, nullptr);
 }
 
 }  // namespace
