@@ -36,9 +36,11 @@ int __stdcall OnResult(int channel, unsigned short kind, int tag, void* data, in
             it->second.done = true;
             it->second.ok = status.outcome == 0;
         }
-    } else if (kind == KIND_PICTURE_FILE || kind == KIND_RECORD_FILE) {
+    } else if ((kind == KIND_PICTURE_FILE || kind == KIND_RECORD_FILE) && data != nullptr) {
         std::string path(static_cast<const char*>(data), length > 0 ? static_cast<std::size_t>(length) : 0);
         Out->File(kind == KIND_PICTURE_FILE ? "picture" : "record", channel, tag, path);
+    } else {
+        Out->Callback(channel, kind, tag, length);
     }
     return 0;
 }
@@ -65,7 +67,7 @@ bool Run(IVSClient* client, const Action& action, int tag, std::map<int, Pending
                                                                  : client->RequestRecordFile(action.channel, block);
             if (!taken) {
                 outcomes.erase(tag);
-                Out->Note("refused", tag, "the viewer did not take the request");
+                Out->Note("refused", tag, "not taken: refused by the library or by the viewer (see c:\\nv.log)");
             }
             return taken != 0;
         }

@@ -93,4 +93,14 @@ void Output::Note(const char* event, int tag, const std::string& detail) const {
     std::fflush(stdout);
 }
 
+void Output::Callback(int channel, int kind, int tag, int length) const {
+    if (json_) {
+        std::printf("{\"event\":\"callback\",\"channel\":%d,\"kind\":%d,\"tag\":%d,\"length\":%d}\n", channel, kind,
+                    tag, length);
+    } else {
+        std::printf("callback channel %d  kind %d  tag %d  length %d\n", channel, kind, tag, length);
+    }
+    std::fflush(stdout);
+}
+
 }  // namespace vsclient

@@ -13,6 +13,8 @@ public:
     void File(const char* kind, int channel, int tag, const std::string& path) const;
     void Mac(bool found, const std::string& text) const;
     void Note(const char* event, int tag, const std::string& detail) const;
+    // A callback of a kind the library does not document.
+    void Callback(int channel, int kind, int tag, int length) const;
 
 private:
     bool json_;
