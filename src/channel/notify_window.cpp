@@ -112,7 +112,17 @@ HWND CreateNotifyWindow() {
                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, HostInstance, nullptr);
 }
 
-void DestroyNotifyWindow(HWND window) {
+void DestroyNotifyWindow(HWND window, HWND heir) {
+    // A destroyed window's queued messages are never dispatched: their copies would
+    // never be freed nor their results reported.
+    MSG queued;
+    while (PeekMessageA(&queued, window, MSG_PICTURE_RESULT, MSG_RECORD_FILE_RESULT, PM_REMOVE)) {
+        void* copy = reinterpret_cast<void*>(queued.lParam);
+        if (!ResultCopies.Contains(copy)) continue;
+        if (heir == nullptr || !PostMessageA(heir, queued.message, queued.wParam, queued.lParam)) {
+            ResultCopies.Free(copy);
+        }
+    }
     char name[sizeof ClassName] = {};
     const bool named = GetClassNameA(window, name, sizeof name) > 0;
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
@@ -128,6 +138,9 @@ void HandleCopyData(VSClient* client, WPARAM, const COPYDATASTRUCT* copyData) {
     else if (copyData->dwData == CMD_RECORD_FILE) post = MSG_RECORD_FILE_RESULT;
     else return;
     if (copyData->lpData == nullptr || copyData->cbData == 0) return;
+    // A client made after the one this window serves has no window yet: a post to a
+    // null window would become a thread message that no window procedure frees.
+    if (client->notifyWindow == nullptr) return;
 
     void* copy = ResultCopies.Allocate(sizeof(CommandRecord));
     if (copy == nullptr) return;

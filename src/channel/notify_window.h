@@ -12,8 +12,10 @@ namespace nubix {
 // current second) when needed. Returns null when that fails.
 HWND CreateNotifyWindow();
 
-// Destroys the window and unregisters its class when no other window uses it.
-void DestroyNotifyWindow(HWND window);
+// Destroys the window and unregisters its class when no other window uses it. The
+// results still queued for the window are posted on to `heir` (the window that
+// replaces it), or freed when there is none, so that no copy is left behind.
+void DestroyNotifyWindow(HWND window, HWND heir = nullptr);
 
 LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -69,11 +69,16 @@ int VSClient::OpenServer(const char* address, int, const char* user, const char*
     if (!EnsureControlRegistered(directory)) return 0;
 
     if (notifyWindow != nullptr) {
+        // The old window goes once the new one exists, so that results still queued
+        // for it move over instead of being lost.
+        HWND previous = notifyWindow;
+        notifyWindow = nullptr;
         CloseServer();
         WriteOpLog(0, texts::kCloseFirst);
         WriteOpLog(0, texts::kTryCreateWindow);
         notifyWindow = CreateNotifyWindow();
         if (notifyWindow == nullptr) WriteOpLog(0, texts::kCreateWindowFailed);
+        DestroyNotifyWindow(previous, notifyWindow);
     } else {
         notifyWindow = CreateNotifyWindow();
     }
