@@ -8,6 +8,19 @@
 #include "send_bound.h"
 
 namespace quil {
+namespace {
+
+// The performance counter is one clock for every process of the system, so a host
+// that reads it when the result reaches it learns how long the delivery took. The
+// tag is the one field that reaches the host's callback unchanged: it carries the
+// low 32 bits, which are enough for any difference shorter than the wrap.
+std::int32_t SendStamp() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now.QuadPart));
+}
+
+}  // namespace
 
 void ResultDelivery::Schedule(std::uint32_t code, HWND notifyWindow, const nubix::CommandRecord& command) {
     const UINT_PTR id = nextId_++;
@@ -47,10 +60,12 @@ std::int32_t ResultDelivery::Produce(const Pending& pending) const {
 
 void ResultDelivery::Send(const Pending& pending) const {
     journal_.Write(ResultLine(pending.code, pending.record));
+    nubix::CommandRecord record = pending.record;
+    if (settings_.stamp) record.tag = SendStamp();
     COPYDATASTRUCT copyData;
     copyData.dwData = pending.code;
-    copyData.cbData = sizeof pending.record;
-    copyData.lpData = const_cast<nubix::CommandRecord*>(&pending.record);
+    copyData.cbData = sizeof record;
+    copyData.lpData = &record;
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(pending.notifyWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(viewerWindow_),
                         reinterpret_cast<LPARAM>(&copyData), SMTO_NORMAL, kSendBoundMs, &ignored);

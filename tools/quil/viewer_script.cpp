@@ -13,12 +13,13 @@ constexpr int kMaxBurst = 100000;
 
 enum Key {
     kMapping, kHandle, kOpen, kOpenResult, kCapture, kRecord, kHang, kExit, kPictureResult,
-    kRecordResult, kResultDelayMs, kResults, kWriteFiles, kBurst, kFast, kKeyCount
+    kRecordResult, kResultDelayMs, kResults, kWriteFiles, kBurst, kFast, kStamp, kKeyCount
 };
 
 constexpr const char* kKeyNames[kKeyCount] = {
     "mapping", "handle", "open", "open_result", "capture", "record", "hang", "exit",
     "picture_result", "record_result", "result_delay_ms", "results", "write_files", "burst", "fast",
+    "stamp",
 };
 
 // The value chosen for a key and how specific its line was (0 none, 1 all, 2 ours).
@@ -124,6 +125,7 @@ void Apply(int key, const std::string& value, ViewerSettings& settings) {
             settings.burst = number;
             break;
         case kFast: ApplyFlag(value, "1", "0", settings.fast); break;
+        case kStamp: ApplyFlag(value, "1", "0", settings.stamp); break;
         default: break;
     }
 }

@@ -56,6 +56,7 @@ struct ViewerSettings {
     bool writeFiles = true;
     int burst = 1;
     bool fast = false;           // also clears writeFiles and turns the journal off
+    bool stamp = false;          // stamp=1: each result's tag carries its send time
 };
 
 // The settings for `instance` (from 1) from a script's text.
