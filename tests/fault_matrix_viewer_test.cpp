@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "channel/send_command.h"
@@ -113,6 +114,33 @@ TEST_F(ViewerFaults, ViewerKilledBetweenRequestsIsStartedAgainByTheNextRequest) 
     ExpectNothingLeft(1, 1);
 }
 
+// The failed request comes from another thread than the one that opened the
+// server and owns the notification window: the re-open is handed to the owner,
+// which alone can replace the window, and the session goes on serving both threads.
+TEST_F(ViewerFaults, ViewerKilledWhileAnotherThreadRequestsIsReopenedOnTheOpeningThread) {
+    Script({"write_files=0"});
+    ASSERT_EQ(Open(), 1);
+    HWND first = client->GetNotifyWindow();
+    KillViewer();
+    test::ClearLogs();
+    Calls().clear();
+
+    int fromWorker = -1;
+    std::thread([&] { fromWorker = Request(false, 25); }).join();
+    EXPECT_EQ(fromWorker, 0);
+    ASSERT_TRUE(test::PumpUntil([&] { return Events("start").size() == 2 && !IsWindow(first); }));
+    HWND second = client->GetNotifyWindow();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetWindowThreadProcessId(second, nullptr), GetCurrentThreadId());
+    EXPECT_EQ(OpLogShape(), kFailedAndReopened);
+
+    std::thread([&] { fromWorker = Request(false, 26); }).join();
+    EXPECT_EQ(fromWorker, 1);
+    ASSERT_TRUE(WaitForCallbacks(2));
+    EXPECT_EQ(Calls(), Reported(false, 26));
+    ExpectNothingLeft(1, 1);
+}
+
 TEST_F(ViewerFaults, NoMappingLeavesTheOpenWithoutRendezvousAndRequestsSendNothing) {
     Script({"mapping=skip"});
     NewClient();
@@ -167,7 +195,7 @@ TEST_F(ViewerFaults, OpenAnsweredWithoutItsOpenResultFailsWithoutReopening) {
 // The viewer's result for the first request reaches the window while the second
 // request waits for its answer; the viewer refuses that one and the session is
 // re-opened, which replaces the window before the result was dispatched.
-TEST_F(ViewerFaults, ResultInFlightWhenARefusedCommandReopensIsNotLeaked) {
+TEST_F(ViewerFaults, ResultInFlightWhenARefusedCommandReopensIsReportedNotLeaked) {
     Script({"1.record=accept,refuse", "write_files=0"});
     ASSERT_EQ(Open(), 1);
     Calls().clear();

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "channel/inbound_result.h"
+#include "channel/send_command.h"
 #include "client/block_list.h"
 #include "client/process_state.h"
 #include "log/log_texts.h"
@@ -183,6 +184,10 @@ int HandleNotifyMessage(VSClient* client, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == ReopenMessage()) {
+        if (VSClient* client = ActiveClient) ReopenOnWindowThread(*client, window);
+        return 0;
+    }
     if (HandleNotifyMessage(ActiveClient, message, wParam, lParam)) return 0;
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -17,6 +17,10 @@ std::atomic<DWORD> CommandTimeoutMs{kCommandTimeoutMs};
 // under CommandLock.
 int ReopenDepth = 0;
 
+// The window a re-open has been handed to: the commands that fail until that window
+// is replaced do not ask for another one. Written under CommandLock.
+std::atomic<HWND> ReopenPostedTo{nullptr};
+
 // Sends the command and waits for the answer. SMTO_NORMAL keeps this thread handling
 // the messages sent to its own windows meanwhile (the viewer's open result and
 // results), as a plain SendMessageA would; the bound keeps a hung viewer from
@@ -44,7 +48,36 @@ void ReopenWithSavedLogin(VSClient& client) {
     if (slots.OpenServer(address, 0, user, password, 0) == 0) WriteOpLog(0, texts::kReopenFailed);
 }
 
+// Re-opens on this thread, unless the notification window belongs to another one:
+// a window made here would be served by no message loop, and the old one could not
+// be destroyed. Called under CommandLock.
+void Reopen(VSClient& client) {
+    HWND window = client.notifyWindow;
+    if (window != nullptr && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+        if (ReopenPostedTo != window && PostMessageA(window, ReopenMessage(), 0, 0)) ReopenPostedTo = window;
+        return;
+    }
+    ++ReopenDepth;
+    ReopenWithSavedLogin(client);
+    --ReopenDepth;
+}
+
 }  // namespace
+
+UINT ReopenMessage() {
+    static const UINT message = RegisterWindowMessageA("NubixVSClient.Reopen");
+    return message;
+}
+
+void ReopenOnWindowThread(VSClient& client, HWND window) {
+    CriticalSectionGuard guard(CommandLock);
+    ReopenPostedTo = nullptr;
+    // A re-open since the request was posted has already replaced the window.
+    if (client.notifyWindow != window || ReopenDepth != 0) return;
+    ++ReopenDepth;
+    ReopenWithSavedLogin(client);
+    --ReopenDepth;
+}
 
 void SetCommandTimeoutForTesting(DWORD milliseconds) {
     CommandTimeoutMs = milliseconds != 0 ? milliseconds : kCommandTimeoutMs;
@@ -67,9 +100,7 @@ int VSClient::SendCommand(HWND viewerWindow, HWND clientWindow, std::uint32_t co
     // does not start another one.
     if (ReopenDepth == 0) {
         WriteOpLog(0, texts::kTryReopen);
-        ++ReopenDepth;
-        ReopenWithSavedLogin(*this);
-        --ReopenDepth;
+        Reopen(*this);
     }
     return 0;
 }
