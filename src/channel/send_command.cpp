@@ -21,6 +21,8 @@ int ReopenDepth = 0;
 // is replaced do not ask for another one. Written under CommandLock.
 std::atomic<HWND> ReopenPostedTo{nullptr};
 
+std::atomic<UINT> ReopenMessageNumber{0};
+
 // Sends the command and waits for the answer. SMTO_NORMAL keeps this thread handling
 // the messages sent to its own windows meanwhile (the viewer's open result and
 // results), as a plain SendMessageA would; the bound keeps a hung viewer from
@@ -65,7 +67,13 @@ void Reopen(VSClient& client) {
 }  // namespace
 
 UINT ReopenMessage() {
-    static const UINT message = RegisterWindowMessageA("NubixVSClient.Reopen");
+    // Not a function-local static: its guarded initialisation can throw. The name
+    // gives the same number on every call, so a race only registers it twice.
+    UINT message = ReopenMessageNumber;
+    if (message == 0) {
+        message = RegisterWindowMessageA("NubixVSClient.Reopen");
+        ReopenMessageNumber = message;
+    }
     return message;
 }
 
