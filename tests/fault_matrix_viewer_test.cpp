@@ -192,14 +192,15 @@ TEST_F(ViewerFaults, OpenAnsweredWithoutItsOpenResultFailsWithoutReopening) {
     ExpectNothingLeft(1, 1);
 }
 
-// The viewer's result for the first request reaches the window while the second
-// request waits for its answer; the viewer refuses that one and the session is
-// re-opened, which replaces the window before the result was dispatched.
+// The viewer's result for the first request is in the window's queue, not yet
+// dispatched, when the viewer refuses the second request and the session is
+// re-opened, which replaces the window.
 TEST_F(ViewerFaults, ResultInFlightWhenARefusedCommandReopensIsReportedNotLeaked) {
     Script({"1.record=accept,refuse", "write_files=0"});
     ASSERT_EQ(Open(), 1);
     Calls().clear();
     EXPECT_EQ(Request(false, 51), 1);
+    ASSERT_TRUE(HandleSentUntil([] { return ResultCopies.Count() == 1; }, 10000));
     EXPECT_EQ(Request(false, 52), 0);
     EXPECT_EQ(Events("start").size(), 2u);
     PumpFor(300);

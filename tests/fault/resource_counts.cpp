@@ -106,6 +106,19 @@ long WaitPumping(HANDLE process, DWORD timeoutMs, bool sentOnly) {
 
 long PumpUntilExit(HANDLE process, DWORD timeoutMs) { return WaitPumping(process, timeoutMs, false); }
 
+bool HandleSentUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (done()) return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now < 20 ? deadline - now : 20),
+                                  QS_SENDMESSAGE);
+    }
+}
+
 long HandleSentUntilExit(HANDLE process, DWORD timeoutMs) { return WaitPumping(process, timeoutMs, true); }
 
 }  // namespace nubix::fault

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace nubix::fault {
@@ -40,5 +41,9 @@ long PumpUntilExit(HANDLE process, DWORD timeoutMs);
 // Like PumpUntilExit, but handles only messages sent to this thread's windows: posted
 // messages stay in the queue meanwhile.
 long HandleSentUntilExit(HANDLE process, DWORD timeoutMs);
+
+// Handles only the messages sent to this thread's windows until `done` returns true
+// or `timeoutMs` passes; returns whether `done` became true.
+bool HandleSentUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 }  // namespace nubix::fault
