@@ -17,15 +17,18 @@ constexpr char kUsage[] =
     "  --iterations  timed calls per variant of the command and picture pairs (2000)\n"
     "  --cycles      open and close cycles (1000)\n"
     "  --rounds      bursts per side of the result delivery pair (300)\n"
-    "  --burst       results per burst (10)\n"
+    "  --burst       results per burst (10, at most 100000)\n"
     "  --label       the run's name in the figure lines\n"
     "  --figures     also write the table rows to FILE\n";
 
-bool ParseCount(const char* text, int minimum, int& value) {
+// The viewer simulator repeats a result at most this many times.
+constexpr int kMaxBurst = 100000;
+
+bool ParseCount(const char* text, int minimum, int maximum, int& value) {
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || parsed < minimum || parsed > INT_MAX) return false;
+    if (errno != 0 || end == text || *end != '\0' || parsed < minimum || parsed > maximum) return false;
     value = static_cast<int>(parsed);
     return true;
 }
@@ -38,6 +41,7 @@ bool ParseOptions(int argc, char** argv, BenchOptions& options, std::string& err
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         int* count = nullptr;
         int minimum = 1;
+        int maximum = INT_MAX;
         if (std::strcmp(arg, "--help") == 0) {
             error = kUsage;
             return false;
@@ -61,6 +65,7 @@ bool ParseOptions(int argc, char** argv, BenchOptions& options, std::string& err
             count = &options.deliveryRounds;
         } else if (std::strcmp(arg, "--burst") == 0) {
             count = &options.burst;
+            maximum = kMaxBurst;
         } else if (std::strcmp(arg, "--label") == 0 && value != nullptr) {
             options.label = value;
             ++i;
@@ -73,7 +78,7 @@ bool ParseOptions(int argc, char** argv, BenchOptions& options, std::string& err
             error = std::string("unknown argument: ") + arg + "\n" + kUsage;
             return false;
         }
-        if (value == nullptr || !ParseCount(value, minimum, *count)) {
+        if (value == nullptr || !ParseCount(value, minimum, maximum, *count)) {
             error = std::string(arg) + " needs a number\n" + kUsage;
             return false;
         }
