@@ -144,44 +144,48 @@ TEST_F(Requests, RefusedCommandReopensWithTheSavedLoginAndIsNotRepeated) {
     EXPECT_TRUE(WaitForCallbacks(2));
 }
 
-TEST_F(Requests, HungViewerIsCutOffAfterTheBound) {
-    Script({"1.hang=record", "write_files=0"});
-    OpenOrFail();
-    SetCommandTimeoutForTesting(300);
-    std::vector<char> request = MakeRequest(3, "C:\\d\\a.rec");
-    EXPECT_EQ(client->RequestRecordFile(1, AsRequest(request)), 0);
-    std::vector<std::string> texts = OpLogTexts();
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "发送命令到控件窗口失败！");
-    EXPECT_EQ(texts[1], "尝试再打开服务器");
-    // The re-open reached a second viewer.
-    EXPECT_EQ(Events("start").size(), 2u);
-}
-
-TEST_F(Requests, ViewerThatDiesMidCommandMakesTheRequestFailAndReopen) {
-    Script({"1.exit=capture", "write_files=0"});
-    OpenOrFail();
-    std::vector<char> request = MakeRequest(3, "C:\\d\\a.bmp");
-    EXPECT_EQ(client->CapturePicture(0, AsRequest(request)), 0);
-    EXPECT_EQ(OpLogTexts().at(2), "尝试再打开服务器");
-    EXPECT_EQ(Events("start").size(), 2u);
-}
-
-TEST_F(Requests, RequestsAfterCloseFindTheOldHandlesAndReopen) {
-    Script({"write_files=0"});
-    OpenOrFail();
-    client->CloseServer();
-    EXPECT_TRUE(PumpUntil([&] { return Events("quit").size() == 1; }));
-    PumpFor(200);  // the viewer's window goes with its process
-    ClearLogs();
-    std::vector<char> request = MakeRequest(3, "C:\\d\\a.rec");
-    EXPECT_EQ(client->RequestRecordFile(1, AsRequest(request)), 0);
-    std::vector<std::string> texts = OpLogTexts();
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "发送命令到控件窗口失败！");
-    EXPECT_EQ(texts[1], "尝试再打开服务器");
-    EXPECT_EQ(Events("start").size(), 2u);
-    EXPECT_NE(client->GetNotifyWindow(), nullptr);
+TEST_F(Requests, ViewerThatCannotAnswerFailsTheRequestAndIsReplaced) {
+    enum class Before { Nothing, ShortBound, Close };
+    struct Case {
+        const char* name;
+        std::vector<std::string> script;
+        Before before;
+        bool picture;
+    };
+    const Case cases[] = {
+        {"hangs", {"1.hang=record", "write_files=0"}, Before::ShortBound, false},
+        {"exits mid-command", {"1.exit=capture", "write_files=0"}, Before::Nothing, true},
+        {"was closed", {"write_files=0"}, Before::Close, false},
+    };
+    for (const Case& c : cases) {
+        Script(c.script);
+        NewClient();
+        OpenOrFail();
+        if (c.before == Before::ShortBound) SetCommandTimeoutForTesting(300);
+        if (c.before == Before::Close) {
+            client->CloseServer();
+            EXPECT_TRUE(PumpUntil([&] { return Events("quit").size() == 1; })) << c.name;
+            PumpFor(200);  // the viewer's window goes with its process
+            ClearLogs();
+        }
+        std::vector<char> request = MakeRequest(3, "C:\\d\\a.rec");
+        const int taken = c.picture ? client->CapturePicture(0, AsRequest(request))
+                                    : client->RequestRecordFile(1, AsRequest(request));
+        EXPECT_EQ(taken, 0) << c.name;
+        std::vector<std::string> texts = OpLogTexts();
+        if (c.picture && !texts.empty()) texts.erase(texts.begin());  // "发送截图命令！"
+        ASSERT_GE(texts.size(), 2u) << c.name;
+        EXPECT_EQ(texts[0], "发送命令到控件窗口失败！") << c.name;
+        EXPECT_EQ(texts[1], "尝试再打开服务器") << c.name;
+        // The re-open started a second viewer and left a window to serve it.
+        EXPECT_EQ(Events("start").size(), 2u) << c.name;
+        EXPECT_NE(client->GetNotifyWindow(), nullptr) << c.name;
+        SetCommandTimeoutForTesting(5000);
+        client->CloseServer();
+        kesaReleaseVSClient(client);
+        client = nullptr;
+        EndAllViewers();
+    }
 }
 
 TEST_F(Requests, TwoThreadsRequestingWhileResultsFlowLoseNothing) {
