@@ -2,25 +2,17 @@
 // the viewer without the library builds it.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+
+#include "channel/command_record.h"
 
 namespace bench {
 
-struct ViewerRecord {
-    std::int32_t channel;
-    std::int32_t tag;
-    char directory[260];
-    char fileName[64];
-    std::int32_t result;
-};
-static_assert(sizeof(ViewerRecord) == 336, "ViewerRecord size");
-static_assert(offsetof(ViewerRecord, directory) == 8, "ViewerRecord.directory");
-static_assert(offsetof(ViewerRecord, fileName) == 268, "ViewerRecord.fileName");
-static_assert(offsetof(ViewerRecord, result) == 332, "ViewerRecord.result");
+// The library's own record layout: the floor must send exactly what the library sends.
+using ViewerRecord = nubix::CommandRecord;
 
-constexpr unsigned kCodeCapturePicture = 2;
-constexpr unsigned kCodeRecordFile = 3;
+constexpr unsigned kCodeCapturePicture = nubix::CMD_CAPTURE_PICTURE;
+constexpr unsigned kCodeRecordFile = nubix::CMD_RECORD_FILE;
 
 // A zero-filled record of `channel` and `tag` for `directory` + `fileName`.
 ViewerRecord MakeViewerRecord(std::int32_t channel, std::int32_t tag, const char* directory,
