@@ -184,7 +184,9 @@ int HandleNotifyMessage(VSClient* client, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == ReopenMessage()) {
+    // 0 means the number could not be registered; WM_NULL is not a re-open request.
+    const UINT reopen = ReopenMessage();
+    if (reopen != 0 && message == reopen) {
         if (VSClient* client = ActiveClient) ReopenOnWindowThread(*client, window);
         return 0;
     }
