@@ -1,8 +1,9 @@
 /*
  * NubixVSClient: client interface to a networked video server.
  *
- * Public header for host programs, usable from C++ and from C, with MSVC or MinGW
- * (32-bit x86 Windows only).
+ * Public header for host programs, usable from C++ and from C, with MSVC or MinGW,
+ * for 32-bit (x86) and 64-bit (x64) hosts: each links the DLL of its own bitness. Both
+ * DLLs drive the same viewer, which may be of either bitness (see docs/host-guide.md).
  *
  *   C++:  IVSClient* c = kesaCreateVSClient();
  *         c->SetCallback(MyCallback);
@@ -22,10 +23,6 @@
 #define NUBIX_VS_CLIENT_H
 
 #include <windows.h>
-
-#if !defined(_M_IX86) && !defined(__i386__)
-#error "NubixVSClient is a 32-bit x86 library"
-#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -82,7 +79,8 @@ typedef struct RecordParamBlock {
 } RecordParamBlock;
 
 /*
- * Result callback, __stdcall. kind is a 16-bit value, passed widened to 32 bits
+ * Result callback, __stdcall on x86 (the callee removes its arguments; on x64 there is
+ * one calling convention and the keyword means nothing). kind is a 16-bit value, passed widened to 32 bits
  * with zeros. data lives only for the duration of the call. The return value is
  * ignored.
  */
@@ -95,7 +93,8 @@ typedef int(__stdcall* ResultCallback)(int channel, unsigned short kind, int tag
 
 #if defined(__cplusplus) && !defined(NUBIX_VS_CLIENT_C_VIEW)
 
-/* The client: fourteen operations in this slot order; member-function convention. */
+/* The client: fourteen operations in this slot order; the member-function convention
+ * (on x86, __thiscall: the callee removes its arguments). */
 class IVSClient {
 public:
     virtual int RestartServer() = 0;                                         /* 0: returns 0 */
@@ -118,51 +117,65 @@ public:
 #else
 
 /*
- * C view of the same object. The operations use the member-function convention
- * (object in ECX, arguments on the stack, removed by the callee), which C reaches as
- * __fastcall with an unused second register argument (EDX).
+ * C view of the same object; the IVSClient_* macros below read the same on both
+ * bitnesses, so one C source builds for either.
+ *
+ * On x86 the operations use the member-function convention (object in ECX,
+ * arguments on the stack, removed by the callee), which C reaches as __fastcall with
+ * an unused second register argument (EDX). On x64 there is one calling convention:
+ * the object is simply the first argument.
  */
 typedef struct IVSClient IVSClient;
+#if defined(_WIN64)
+#define NUBIX_SLOT(name) (*name)
+#define NUBIX_SELF IVSClient* self
+#define NUBIX_PASS_SELF(p) (p)
+#else
+#define NUBIX_SLOT(name) (__fastcall * name)
+#define NUBIX_SELF IVSClient* self, int edx
+#define NUBIX_PASS_SELF(p) (p), 0
+#endif
 typedef struct IVSClientVtbl {
-    int(__fastcall* RestartServer)(IVSClient* self, int edx);
-    int(__fastcall* OpenServer)(IVSClient* self, int edx, const char* address, int reserved1,
-                                const char* user, const char* password, int reserved2);
-    int(__fastcall* CloseServer)(IVSClient* self, int edx);
-    int(__fastcall* Reserved3)(IVSClient* self, int edx, int a);
-    int(__fastcall* Reserved4)(IVSClient* self, int edx, int a);
-    int(__fastcall* CapturePicture)(IVSClient* self, int edx, int channel,
-                                    const RequestBlock* request);
-    int(__fastcall* RequestRecordFile)(IVSClient* self, int edx, int channel,
-                                       const RequestBlock* request);
-    int(__fastcall* Reserved7)(IVSClient* self, int edx, int a);
-    int(__fastcall* Reserved8)(IVSClient* self, int edx, int a);
-    int(__fastcall* GetServerMac)(IVSClient* self, int edx, char* buffer, int size);
-    int(__fastcall* Reserved10)(IVSClient* self, int edx, int a, int b, int c, int d);
-    void(__fastcall* SetCallback)(IVSClient* self, int edx, ResultCallback callback);
-    HWND(__fastcall* GetNotifyWindow)(IVSClient* self, int edx);
-    void(__fastcall* SetRecordParam)(IVSClient* self, int edx, int channel,
-                                     const RecordParams* params);
+    int NUBIX_SLOT(RestartServer)(NUBIX_SELF);
+    int NUBIX_SLOT(OpenServer)(NUBIX_SELF, const char* address, int reserved1, const char* user,
+                               const char* password, int reserved2);
+    int NUBIX_SLOT(CloseServer)(NUBIX_SELF);
+    int NUBIX_SLOT(Reserved3)(NUBIX_SELF, int a);
+    int NUBIX_SLOT(Reserved4)(NUBIX_SELF, int a);
+    int NUBIX_SLOT(CapturePicture)(NUBIX_SELF, int channel, const RequestBlock* request);
+    int NUBIX_SLOT(RequestRecordFile)(NUBIX_SELF, int channel, const RequestBlock* request);
+    int NUBIX_SLOT(Reserved7)(NUBIX_SELF, int a);
+    int NUBIX_SLOT(Reserved8)(NUBIX_SELF, int a);
+    int NUBIX_SLOT(GetServerMac)(NUBIX_SELF, char* buffer, int size);
+    int NUBIX_SLOT(Reserved10)(NUBIX_SELF, int a, int b, int c, int d);
+    void NUBIX_SLOT(SetCallback)(NUBIX_SELF, ResultCallback callback);
+    HWND NUBIX_SLOT(GetNotifyWindow)(NUBIX_SELF);
+    void NUBIX_SLOT(SetRecordParam)(NUBIX_SELF, int channel, const RecordParams* params);
 } IVSClientVtbl;
 struct IVSClient {
     const IVSClientVtbl* lpVtbl;
 };
 
-#define IVSClient_RestartServer(p) ((p)->lpVtbl->RestartServer((p), 0))
+#define IVSClient_RestartServer(p) ((p)->lpVtbl->RestartServer(NUBIX_PASS_SELF(p)))
 #define IVSClient_OpenServer(p, addr, r1, user, pw, r2) \
-    ((p)->lpVtbl->OpenServer((p), 0, (addr), (r1), (user), (pw), (r2)))
-#define IVSClient_CloseServer(p) ((p)->lpVtbl->CloseServer((p), 0))
-#define IVSClient_Reserved3(p, a) ((p)->lpVtbl->Reserved3((p), 0, (a)))
-#define IVSClient_Reserved4(p, a) ((p)->lpVtbl->Reserved4((p), 0, (a)))
-#define IVSClient_CapturePicture(p, ch, req) ((p)->lpVtbl->CapturePicture((p), 0, (ch), (req)))
+    ((p)->lpVtbl->OpenServer(NUBIX_PASS_SELF(p), (addr), (r1), (user), (pw), (r2)))
+#define IVSClient_CloseServer(p) ((p)->lpVtbl->CloseServer(NUBIX_PASS_SELF(p)))
+#define IVSClient_Reserved3(p, a) ((p)->lpVtbl->Reserved3(NUBIX_PASS_SELF(p), (a)))
+#define IVSClient_Reserved4(p, a) ((p)->lpVtbl->Reserved4(NUBIX_PASS_SELF(p), (a)))
+#define IVSClient_CapturePicture(p, ch, req) \
+    ((p)->lpVtbl->CapturePicture(NUBIX_PASS_SELF(p), (ch), (req)))
 #define IVSClient_RequestRecordFile(p, ch, req) \
-    ((p)->lpVtbl->RequestRecordFile((p), 0, (ch), (req)))
-#define IVSClient_Reserved7(p, a) ((p)->lpVtbl->Reserved7((p), 0, (a)))
-#define IVSClient_Reserved8(p, a) ((p)->lpVtbl->Reserved8((p), 0, (a)))
-#define IVSClient_GetServerMac(p, buf, size) ((p)->lpVtbl->GetServerMac((p), 0, (buf), (size)))
-#define IVSClient_Reserved10(p, a, b, c, d) ((p)->lpVtbl->Reserved10((p), 0, (a), (b), (c), (d)))
-#define IVSClient_SetCallback(p, cb) ((p)->lpVtbl->SetCallback((p), 0, (cb)))
-#define IVSClient_GetNotifyWindow(p) ((p)->lpVtbl->GetNotifyWindow((p), 0))
-#define IVSClient_SetRecordParam(p, ch, params) ((p)->lpVtbl->SetRecordParam((p), 0, (ch), (params)))
+    ((p)->lpVtbl->RequestRecordFile(NUBIX_PASS_SELF(p), (ch), (req)))
+#define IVSClient_Reserved7(p, a) ((p)->lpVtbl->Reserved7(NUBIX_PASS_SELF(p), (a)))
+#define IVSClient_Reserved8(p, a) ((p)->lpVtbl->Reserved8(NUBIX_PASS_SELF(p), (a)))
+#define IVSClient_GetServerMac(p, buf, size) \
+    ((p)->lpVtbl->GetServerMac(NUBIX_PASS_SELF(p), (buf), (size)))
+#define IVSClient_Reserved10(p, a, b, c, d) \
+    ((p)->lpVtbl->Reserved10(NUBIX_PASS_SELF(p), (a), (b), (c), (d)))
+#define IVSClient_SetCallback(p, cb) ((p)->lpVtbl->SetCallback(NUBIX_PASS_SELF(p), (cb)))
+#define IVSClient_GetNotifyWindow(p) ((p)->lpVtbl->GetNotifyWindow(NUBIX_PASS_SELF(p)))
+#define IVSClient_SetRecordParam(p, ch, params) \
+    ((p)->lpVtbl->SetRecordParam(NUBIX_PASS_SELF(p), (ch), (params)))
 
 #endif
 
@@ -198,6 +211,11 @@ NUBIX_STATIC_ASSERT(offsetof(StatusBlock, outcome) == 4, "StatusBlock.outcome");
 NUBIX_STATIC_ASSERT(sizeof(RecordParams) == 12, "RecordParams size");
 NUBIX_STATIC_ASSERT(sizeof(RecordParamBlock) == 20, "RecordParamBlock size");
 NUBIX_STATIC_ASSERT(offsetof(RecordParamBlock, params) == 8, "RecordParamBlock.params");
+#if !defined(__cplusplus) || defined(NUBIX_VS_CLIENT_C_VIEW)
+NUBIX_STATIC_ASSERT(sizeof(IVSClientVtbl) == 14 * sizeof(void*), "IVSClientVtbl has 14 slots");
+NUBIX_STATIC_ASSERT(offsetof(IVSClientVtbl, SetRecordParam) == 13 * sizeof(void*),
+                    "SetRecordParam is slot 13");
+#endif
 #undef NUBIX_STATIC_ASSERT
 #endif
 

@@ -43,15 +43,17 @@ TEST_F(OpenClose, SuccessfulOpenMakesZeroedTablesAndWritesTwoLines) {
     EXPECT_EQ(std::memcmp(Impl()->RecordParamTable, zeros.data(), 255 * 12), 0);
 
     EXPECT_EQ(OpLogShape(), (std::vector<std::string>{"<report>", "发送命令到控件窗口成功！"}));
-    // The report names the view, the viewer's window and ours, as signed decimals.
+    // The report names the view, the viewer's window and ours, each as a signed
+    // decimal of its full width (on x64 the view lies above 4 GiB here).
     const RendezvousBlock* block = Rendezvous();
     ASSERT_NE(block, nullptr);
-    char expected[160];
-    std::snprintf(expected, sizeof expected, "共享的地址%d窗口句柄%dDLL句柄%d",
-                  static_cast<int>(reinterpret_cast<INT_PTR>(block)), block->viewerWindow,
-                  static_cast<int>(reinterpret_cast<INT_PTR>(client->GetNotifyWindow())));
+    const std::string expected =
+        "共享的地址" + std::to_string(reinterpret_cast<INT_PTR>(block)) + "窗口句柄" +
+        std::to_string(block->viewerWindow) + "DLL句柄" +
+        std::to_string(reinterpret_cast<INT_PTR>(client->GetNotifyWindow()));
     EXPECT_EQ(OpLogTexts()[0], expected);
-    EXPECT_EQ(block->clientWindow, static_cast<int>(reinterpret_cast<INT_PTR>(client->GetNotifyWindow())));
+    // Window handles cross as their 32 significant bits.
+    EXPECT_EQ(block->clientWindow, HandleToLong(client->GetNotifyWindow()));
 
     // The viewer got the login with our window as wParam.
     std::vector<JournalEntry> opens = Commands(CMD_OPEN_SERVER);
@@ -161,7 +163,7 @@ TEST_F(OpenClose, OpenOverAWindowLeftBeforeClosesFirst) {
     EXPECT_FALSE(IsWindow(first));
     HWND second = client->GetNotifyWindow();
     EXPECT_NE(second, first);
-    EXPECT_EQ(Rendezvous()->clientWindow, static_cast<int>(reinterpret_cast<INT_PTR>(second)));
+    EXPECT_EQ(Rendezvous()->clientWindow, HandleToLong(second));
     // The first viewer received WM_QUIT.
     EXPECT_TRUE(PumpUntil([&] { return Events("quit").size() == 1; }));
 }

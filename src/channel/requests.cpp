@@ -17,7 +17,8 @@ std::atomic<std::int32_t> LastChannel{0};
 
 constexpr DWORD kChannelSwitchWaitMs = 1000;
 
-HWND AsWindow(std::int32_t handle) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)); }
+// The block's handle words are 32-bit significant: sign-extended to a full handle.
+HWND AsWindow(std::int32_t handle) { return static_cast<HWND>(LongToHandle(handle)); }
 
 }  // namespace
 

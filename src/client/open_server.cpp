@@ -47,12 +47,14 @@ void SaveLogin(const char* address, const char* user, const char* password) {
     CopyPadded(SavedLogin.password, sizeof SavedLogin.password, password);
 }
 
+// Each number as a signed decimal of its full width: on x64 the view may lie above
+// 4 GiB; on x86 the line is the same as with 32-bit numbers.
 void WriteRendezvousReport(const void* view, std::int32_t viewerWindow, HWND notifyWindow) {
     char line[160];
-    std::snprintf(line, sizeof line, "%s%d%s%d%s%d", texts::kSharedAddress,
-                  static_cast<int>(reinterpret_cast<INT_PTR>(view)), texts::kWindowHandle,
-                  static_cast<int>(viewerWindow), texts::kDllHandle,
-                  static_cast<int>(reinterpret_cast<INT_PTR>(notifyWindow)));
+    std::snprintf(line, sizeof line, "%s%lld%s%ld%s%lld", texts::kSharedAddress,
+                  static_cast<long long>(reinterpret_cast<INT_PTR>(view)), texts::kWindowHandle,
+                  static_cast<long>(viewerWindow), texts::kDllHandle,
+                  static_cast<long long>(reinterpret_cast<INT_PTR>(notifyWindow)));
     WriteOpLog(0, line);
 }
 
@@ -94,11 +96,13 @@ int VSClient::OpenServer(const char* address, int, const char* user, const char*
         RendezvousBlock commContent;
         std::memcpy(&commContent, block, sizeof commContent);
         const std::int32_t viewerWindow = commContent.viewerWindow;
-        commContent.clientWindow = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(notifyWindow));
+        // Window handles are 32-bit significant, so that processes of either bitness
+        // can exchange them: truncated when written, sign-extended when read.
+        commContent.clientWindow = HandleToLong(notifyWindow);
         std::memcpy(block, &commContent, sizeof commContent);
         WriteRendezvousReport(block, viewerWindow, notifyWindow);
         if (viewerWindow != 0) {
-            HWND viewer = reinterpret_cast<HWND>(static_cast<INT_PTR>(viewerWindow));
+            HWND viewer = static_cast<HWND>(LongToHandle(viewerWindow));
             if (SendCommand(viewer, notifyWindow, CMD_OPEN_SERVER, &SavedLogin, sizeof SavedLogin) == 0) {
                 WriteOpLog(0, texts::kOpenCommandFailed);
             }

@@ -19,7 +19,7 @@ constexpr int kExitCodeScripted = 3;
 LRESULT CommandHandler::Handle(HWND notifyWindow, const COPYDATASTRUCT& copyData) {
     const std::uint32_t code = static_cast<std::uint32_t>(copyData.dwData);
     journal_.Write(CommandLine(code, copyData.cbData,
-                               static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(notifyWindow)), copyData.lpData));
+                               HandleToLong(notifyWindow), copyData.lpData));
 
     const CommandVerdict verdict = policy_.Receive(code);
     if (verdict.fate == Fate::Exit) ExitProcess(kExitCodeScripted);

@@ -46,7 +46,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (window == nullptr) return 1;
     delivery.SetViewerWindow(window);
     mapping.PublishViewerWindow(
-        settings.publishHandle ? static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(window)) : 0);
+        settings.publishHandle ? HandleToLong(window) : 0);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
