@@ -35,14 +35,21 @@ std::string AppPathsViolation(const std::uint8_t* data, std::size_t size) {
 
     // Any text may stand for the directory: the builders bound what they write.
     for (const std::string& dir : {std::string(directory.Chars()), exePath}) {
-        ExactBlock control(kPathBytes), command(kPathBytes), viewer(kPathBytes);
+        ExactBlock control(kPathBytes), command(kPathBytes), named(kPathBytes), viewer(kPathBytes);
         const std::string controlPath = dir + "\\ocx\\brindle\\VANTO.ocx";
+        const std::string program = dir + "\\regsvr32.exe";
         std::string violation =
             BuiltViolation("control path", BuildControlPath(dir.c_str(), AsPath(control)), control, controlPath);
         if (violation.empty()) {
             violation = BuiltViolation("registration command",
-                                       BuildRegistrationCommand(controlPath.c_str(), AsPath(command)), command,
-                                       "regsvr32 /s \"" + controlPath + "\"");
+                                       BuildRegistrationCommand(nullptr, controlPath.c_str(), AsPath(command)),
+                                       command, "regsvr32 /s \"" + controlPath + "\"");
+        }
+        if (violation.empty()) {
+            violation = BuiltViolation(
+                "registration command with a program",
+                BuildRegistrationCommand(program.c_str(), controlPath.c_str(), AsPath(named)), named,
+                "\"" + program + "\" /s \"" + controlPath + "\"");
         }
         if (violation.empty()) {
             violation = BuiltViolation("viewer path", BuildViewerPath(dir.c_str(), AsPath(viewer)), viewer,

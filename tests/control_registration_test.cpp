@@ -256,4 +256,67 @@ TEST_F(ControlRegistration, LongDirectoryRegistersOnlyWhenTheCommandFits) {
 }
 
 }  // namespace
+#if defined(_WIN64)
+// The viewer hosts the control, so the x64 library looks for the control in the
+// registry view of the viewer's bitness. A 32-bit viewer (the x86 build's Quil.exe,
+// from NUBIX_X86_HOST_DIR) puts it in the 32-bit view; these cases run no 32-bit code.
+class ViewerBitness : public ControlRegistration {
+protected:
+    void SetUp() override {
+        ControlRegistration::SetUp();
+        char x86Dir[MAX_PATH] = {};
+        if (GetEnvironmentVariableA("NUBIX_X86_HOST_DIR", x86Dir, sizeof x86Dir) == 0) {
+            GTEST_SKIP() << "NUBIX_X86_HOST_DIR (the x86 build's bin directory) is not given";
+        }
+        x86Viewer_ = std::string(x86Dir) + "\\Quil.exe";
+        ASSERT_NE(GetFileAttributesA(x86Viewer_.c_str()), INVALID_FILE_ATTRIBUTES) << x86Viewer_;
+    }
+    void TearDown() override { SetKeyIn(KEY_WOW64_32KEY, false); }
+
+    static void SetKeyIn(REGSAM view, bool present) {
+        if (!present) {
+            RegDeleteKeyExA(HKEY_CLASSES_ROOT, kControlKey, view, 0);
+            return;
+        }
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kControlKey, 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+        }
+    }
+
+    std::string x86Viewer_;
+};
+
+TEST_F(ViewerBitness, ThirtyTwoBitViewerFindsItsControlInThe32BitView) {
+    RemoveControlKey();
+    SetKeyIn(KEY_WOW64_32KEY, true);
+    TempDirectory host;
+    ASSERT_TRUE(CopyFileA(x86Viewer_.c_str(), (host.Path() + "\\Quil.exe").c_str(), FALSE));
+
+    EXPECT_TRUE(EnsureControlRegistered(host.Path().c_str()));
+    EXPECT_EQ(LevelLogMessages(), Lines{kAlreadyRegistered});
+}
+
+TEST_F(ViewerBitness, ThirtyTwoBitViewerIgnoresAControlIn64BitView) {
+    SetKeyIn(KEY_WOW64_32KEY, false);
+    CreateControlKey();  // the 64-bit view, this process's own
+    TempDirectory host;  // no control file to register from
+    ASSERT_TRUE(CopyFileA(x86Viewer_.c_str(), (host.Path() + "\\Quil.exe").c_str(), FALSE));
+
+    EXPECT_FALSE(EnsureControlRegistered(host.Path().c_str()));
+    EXPECT_EQ(LevelLogMessages(), Lines{kPathMissing});
+}
+
+TEST_F(ViewerBitness, SixtyFourBitViewerLooksInThe64BitView) {
+    RemoveControlKey();
+    SetKeyIn(KEY_WOW64_32KEY, true);
+    TempDirectory host;
+    ASSERT_TRUE(CopyFileA(HostPath("Quil.exe").c_str(), (host.Path() + "\\Quil.exe").c_str(), FALSE));
+
+    EXPECT_FALSE(EnsureControlRegistered(host.Path().c_str()));
+    EXPECT_EQ(LevelLogMessages(), Lines{kPathMissing});
+}
+#endif
+
 }  // namespace nubix::test

@@ -33,8 +33,14 @@ bool BuildControlPath(const char* directory, PathBuffer& path) {
     return Compose(path, "%s\\ocx\\brindle\\VANTO.ocx", directory);
 }
 
-bool BuildRegistrationCommand(const char* controlPath, PathBuffer& command) {
-    return Compose(command, "regsvr32 /s \"%s\"", controlPath);
+bool BuildRegistrationCommand(const char* program, const char* controlPath, PathBuffer& command) {
+    if (program == nullptr) return Compose(command, "regsvr32 /s \"%s\"", controlPath);
+    if (controlPath == nullptr) return false;
+    // Quoted: a program path with a blank must not be read as a shorter program.
+    const int written = std::snprintf(command, kPathBytes, "\"%s\" /s \"%s\"", program, controlPath);
+    const bool fits = Fits(written);
+    if (!fits) command[0] = '\0';
+    return fits;
 }
 
 bool BuildViewerPath(const char* directory, PathBuffer& path) {

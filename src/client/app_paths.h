@@ -16,8 +16,9 @@ bool ApplicationDirectory(const char* exePath, PathBuffer& directory);
 // directory + "\ocx\brindle\VANTO.ocx"
 bool BuildControlPath(const char* directory, PathBuffer& path);
 
-// regsvr32 /s "CONTROL PATH"
-bool BuildRegistrationCommand(const char* controlPath, PathBuffer& command);
+// regsvr32 /s "CONTROL PATH", or, with a program named in full,
+// "PROGRAM" /s "CONTROL PATH". A null program is plain regsvr32.
+bool BuildRegistrationCommand(const char* program, const char* controlPath, PathBuffer& command);
 
 // directory + "\Quil.exe"
 bool BuildViewerPath(const char* directory, PathBuffer& path);
