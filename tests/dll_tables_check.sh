@@ -39,8 +39,9 @@ printf '%s\n' "$imports" | grep -qix 'KERNEL32.dll' || fail "KERNEL32.dll not am
 
 symbols=$("$nm" "$dll") || { echo "FAIL: $nm $dll"; exit 1; }
 # An empty symbol table (a stripped DLL) would let the next check pass on nothing.
-printf '%s\n' "$symbols" | grep -q ' _kesaCreateVSClient$' ||
-  fail "the symbol table does not list _kesaCreateVSClient"
+# x86 C names carry a leading underscore; x64 names none.
+printf '%s\n' "$symbols" | grep -q ' _\{0,1\}kesaCreateVSClient$' ||
+  fail "the symbol table does not list kesaCreateVSClient"
 throwers=$(printf '%s\n' "$symbols" |
   grep -E ' _*(__cxa_throw|__cxa_rethrow|_Unwind_RaiseException|_Unwind_Resume_or_Rethrow)$')
 if [ -n "$throwers" ]; then
