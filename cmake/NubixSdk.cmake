@@ -1,11 +1,14 @@
-# The SDK for host developers, as `cmake --install` and `cpack -G ZIP` lay it out:
+# The SDK for host developers, as `cmake --install` and `cpack -G ZIP` lay it out,
+# with ARCH x86 and x64 (each tree installs its own; the x86 tree, given the x64
+# tree in NUBIX_X64_BUILD_DIR, installs both into one SDK):
 #
-#   bin/NubixVSClient.dll
-#   lib/libNubixVSClient.dll.a                  import library for MinGW hosts
-#   lib/NubixVSClient.lib                       import library for MSVC hosts
-#   lib/cmake/NubixVSClient/                    find_package(NubixVSClient)
-#   include/NubixVSClient.h
-#   tools/                                      a ready host directory: vsclient.exe,
+#   bin/ARCH/NubixVSClient.dll
+#   lib/ARCH/libNubixVSClient.dll.a             import library for MinGW hosts
+#   lib/ARCH/NubixVSClient.lib                  import library for MSVC hosts
+#   lib/cmake/NubixVSClient/                    find_package(NubixVSClient): the
+#                                               build of the project's own bitness
+#   include/NubixVSClient.h                     one header for both
+#   tools/ARCH/                                 a ready host directory: vsclient.exe,
 #                                               NubixVSClient.dll, Quil.exe (the viewer
 #                                               simulator), ocx/brindle/VANTO.ocx
 #   README.md, CHANGELOG.md, docs/
@@ -13,8 +16,9 @@
 # Included at the end of the top-level CMakeLists.txt, after the targets exist.
 include(CMakePackageConfigHelpers)
 
-set(NUBIX_INSTALL_BINDIR bin)
-set(NUBIX_INSTALL_LIBDIR lib)
+set(NUBIX_INSTALL_BINDIR bin/${NUBIX_ARCH})
+set(NUBIX_INSTALL_LIBDIR lib/${NUBIX_ARCH})
+set(NUBIX_INSTALL_TOOLSDIR tools/${NUBIX_ARCH})
 set(NUBIX_INSTALL_INCLUDEDIR include)
 set(NUBIX_INSTALL_CMAKEDIR lib/cmake/NubixVSClient)
 
@@ -26,13 +30,18 @@ if(NOT NUBIX_LLVM_DLLTOOL)
   message(FATAL_ERROR "llvm-dlltool not found: it makes NubixVSClient.lib for MSVC hosts "
                       "(Debian package llvm; scripts/install-deps.sh llvm installs it)")
 endif()
+if(NUBIX_ARCH STREQUAL "x64")
+  set(NUBIX_DLLTOOL_MACHINE i386:x86-64)
+else()
+  set(NUBIX_DLLTOOL_MACHINE i386)
+endif()
 set(NUBIX_MSVC_IMPLIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/NubixVSClient.lib)
 add_custom_command(
   OUTPUT ${NUBIX_MSVC_IMPLIB}
-  COMMAND ${NUBIX_LLVM_DLLTOOL} -m i386 -d ${PROJECT_SOURCE_DIR}/src/api/NubixVSClient.def
-          -l ${NUBIX_MSVC_IMPLIB}
+  COMMAND ${NUBIX_LLVM_DLLTOOL} -m ${NUBIX_DLLTOOL_MACHINE}
+          -d ${PROJECT_SOURCE_DIR}/src/api/NubixVSClient.def -l ${NUBIX_MSVC_IMPLIB}
   DEPENDS ${PROJECT_SOURCE_DIR}/src/api/NubixVSClient.def
-  COMMENT "Making the MSVC import library NubixVSClient.lib"
+  COMMENT "Making the MSVC import library NubixVSClient.lib (${NUBIX_ARCH})"
   VERBATIM)
 add_custom_target(NubixVSClient_msvc_implib ALL DEPENDS ${NUBIX_MSVC_IMPLIB})
 
@@ -42,34 +51,45 @@ install(TARGETS NubixVSClient
 install(FILES ${NUBIX_MSVC_IMPLIB} DESTINATION ${NUBIX_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/NubixVSClient.h DESTINATION ${NUBIX_INSTALL_INCLUDEDIR})
 
+# The package is the same from either tree: it finds the build of the consumer's
+# bitness, so the version file leaves the pointer size to it.
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/NubixVSClientConfig.cmake.in
   ${PROJECT_BINARY_DIR}/package/NubixVSClientConfig.cmake
-  INSTALL_DESTINATION ${NUBIX_INSTALL_CMAKEDIR}
-  PATH_VARS NUBIX_INSTALL_BINDIR NUBIX_INSTALL_LIBDIR NUBIX_INSTALL_INCLUDEDIR)
-# The version file also turns away 64-bit projects: the DLL is 32-bit.
+  INSTALL_DESTINATION ${NUBIX_INSTALL_CMAKEDIR})
 write_basic_package_version_file(
   ${PROJECT_BINARY_DIR}/package/NubixVSClientConfigVersion.cmake
   VERSION ${PROJECT_VERSION}
-  COMPATIBILITY SameMajorVersion)
+  COMPATIBILITY SameMajorVersion
+  ARCH_INDEPENDENT)
 install(FILES
   ${PROJECT_BINARY_DIR}/package/NubixVSClientConfig.cmake
   ${PROJECT_BINARY_DIR}/package/NubixVSClientConfigVersion.cmake
   DESTINATION ${NUBIX_INSTALL_CMAKEDIR})
 
-# tools/ is a host directory of its own, so that vsclient.exe runs from there and a
-# host developer can copy it as it stands: hence the second copy of the DLL.
+# tools/ARCH is a host directory of its own, so that vsclient.exe runs from there and
+# a host developer can copy it as it stands: hence the second copy of the DLL.
 install(PROGRAMS $<TARGET_FILE:vsclient> $<TARGET_FILE:Quil> $<TARGET_FILE:NubixVSClient>
-  DESTINATION tools)
-install(PROGRAMS $<TARGET_FILE:vanto> DESTINATION tools/ocx/brindle)
+  DESTINATION ${NUBIX_INSTALL_TOOLSDIR})
+install(PROGRAMS $<TARGET_FILE:vanto> DESTINATION ${NUBIX_INSTALL_TOOLSDIR}/ocx/brindle)
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs FILES_MATCHING PATTERN "*.md")
 
+# One SDK for both: the x86 tree's install (and so its ZIP) runs the x64 tree's too.
+if("x64" IN_LIST NUBIX_SDK_ARCHES AND NUBIX_ARCH STREQUAL "x86")
+  install(CODE "
+    if(NOT EXISTS \"${NUBIX_X64_BUILD_DIR}/cmake_install.cmake\")
+      message(FATAL_ERROR \"The SDK holds both builds: build the x64 tree ${NUBIX_X64_BUILD_DIR} first (scripts/build.sh)\")
+    endif()
+    include(\"${NUBIX_X64_BUILD_DIR}/cmake_install.cmake\")")
+endif()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME NubixVSClient)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "NubixVSClient: client DLL for the video server, for 32-bit Windows hosts")
-set(CPACK_PACKAGE_FILE_NAME NubixVSClient-${PROJECT_VERSION}-win32)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "NubixVSClient: client DLL for the video server, for 32-bit and 64-bit Windows hosts")
+string(REPLACE ";" "-" nubix_arch_suffix "${NUBIX_SDK_ARCHES}")
+set(CPACK_PACKAGE_FILE_NAME NubixVSClient-${PROJECT_VERSION}-${nubix_arch_suffix})
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)

@@ -2,17 +2,22 @@
 # The SDK holds exactly the expected files (package_files.txt and the docs/*.md of
 # the source tree), installed by `cmake --install` into a fresh prefix, or packed
 # by `cpack -G ZIP` under one top directory.
-#   package_test.sh install BUILD_DIR PREFIX SOURCE_DIR   (leaves PREFIX for the SDK tests)
-#   package_test.sh zip BUILD_DIR WORK_DIR SOURCE_DIR
+#   package_test.sh install BUILD_DIR PREFIX SOURCE_DIR "ARCHES"   (leaves PREFIX for the SDK tests)
+#   package_test.sh zip BUILD_DIR WORK_DIR SOURCE_DIR "ARCHES"
+# ARCHES: the builds the SDK holds ("x86 x64", or "x64" from the x64 tree alone).
 # CMAKE and CPACK name the programs to run.
 set -euo pipefail
-mode=$1 build=$2 out=$3 source=$4
+mode=$1 build=$2 out=$3 source=$4 arches=$5
 here=$(cd "$(dirname "$0")" && pwd)
 cmake=${CMAKE:-cmake}
 cpack=${CPACK:-cpack}
 
 expected() {
-  { grep -v '^#' "$here/package_files.txt"; (cd "$source" && ls docs/*.md); } | LC_ALL=C sort
+  {
+    grep -v '^#' "$here/package_files.txt" | grep -v ARCH
+    for arch in $arches; do grep -v '^#' "$here/package_files.txt" | grep ARCH | sed "s/ARCH/$arch/"; done
+    (cd "$source" && ls docs/*.md)
+  } | LC_ALL=C sort
 }
 
 rm -rf "$out"
@@ -20,8 +25,9 @@ case $mode in
   install)
     "$cmake" --install "$build" --prefix "$out" >/dev/null
     actual=$(cd "$out" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
-    # The host directory's DLL is the SDK's DLL, and the header is the source's.
-    cmp "$out/bin/NubixVSClient.dll" "$out/tools/NubixVSClient.dll"
+    # Each host directory's DLL is the SDK's DLL of that build, and the header is the
+    # source's.
+    for arch in $arches; do cmp "$out/bin/$arch/NubixVSClient.dll" "$out/tools/$arch/NubixVSClient.dll"; done
     cmp "$out/include/NubixVSClient.h" "$source/include/NubixVSClient.h"
     ;;
   zip)
@@ -37,7 +43,7 @@ case $mode in
     fi
     actual=$(echo "$entries" | sed "s|^$top/||" | LC_ALL=C sort)
     ;;
-  *) echo "usage: $0 install|zip BUILD_DIR OUT SOURCE_DIR"; exit 2 ;;
+  *) echo "usage: $0 install|zip BUILD_DIR OUT SOURCE_DIR ARCHES"; exit 2 ;;
 esac
 
 if ! diff -u <(expected) <(echo "$actual"); then

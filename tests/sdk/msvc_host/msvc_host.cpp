@@ -1,5 +1,6 @@
 // A host built the way MSVC builds it: MSVC class layout, vtable and __thiscall
-// (clang --target=i686-pc-windows-msvc), linked by lld-link against the SDK's
+// (clang --target=i686-pc-windows-msvc), or the x64 convention
+// (--target=x86_64-pc-windows-msvc), linked by lld-link against the SDK's
 // NubixVSClient.lib, with no C runtime at all: its own entry point, its own memset
 // and memcpy, output through WriteFile. It calls every export and every slot,
 // checking each result and that ESP is where it was, then runs the picture and
@@ -89,12 +90,19 @@ void EspMoved(const char* call, int delta) {
     ExitProcess(100);
 }
 
+#if defined(_WIN64)
+#define READ_ESP(v) __asm__ __volatile__("movq %%rsp, %0" : "=r"(v) : : "memory")
+typedef unsigned long long StackPointer;
+#else
 #define READ_ESP(v) __asm__ __volatile__("movl %%esp, %0" : "=r"(v) : : "memory")
+typedef unsigned StackPointer;
+#endif
 
-// Evaluates `call` (built at -O0: no deferred stack adjustment) and checks ESP.
+// Evaluates `call` (built at -O0: no deferred stack adjustment) and checks ESP (on
+// x64, where the caller always removes its arguments, RSP).
 #define KEEPS_ESP(name, call)                                           \
     do {                                                                \
-        unsigned espBefore_, espAfter_;                                 \
+        StackPointer espBefore_, espAfter_;                             \
         READ_ESP(espBefore_);                                           \
         call;                                                           \
         READ_ESP(espAfter_);                                            \
@@ -104,6 +112,7 @@ void EspMoved(const char* call, int delta) {
 // The check must see a callee that removes fewer bytes than were pushed: the
 // caller pushes 8, the callee removes 4. ESP is then put back by hand, since this
 // frame's epilogue counts on it.
+#if !defined(_WIN64)
 int __stdcall TakesOne(int a) { return a; }
 typedef int(__stdcall* TakesTwo)(int, int);
 
@@ -116,6 +125,7 @@ void CheckTheCheck() {
     __asm__ __volatile__("movl %0, %%esp" : : "r"(before) : "memory");
     ExpectInt(static_cast<int>(after - before), -4, "ESP after a callee removing 4 of 8 argument bytes");
 }
+#endif
 
 struct Call {
     int channel;
@@ -300,7 +310,9 @@ void RunTheRoad(IVSClient* client) {
 
 extern "C" void __cdecl HostMain() {
     Print("msvc_host: MSVC ABI host, no C runtime\r\n");
+#if !defined(_WIN64)
     CheckTheCheck();
+#endif
 
     GetModuleFileNameA(nullptr, Directory, MAX_PATH);
     int cut = Length(Directory);

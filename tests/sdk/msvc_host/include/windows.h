@@ -17,9 +17,15 @@ typedef int BOOL;
 typedef unsigned long DWORD;
 typedef unsigned int UINT;
 typedef long LONG;
+#if defined(_WIN64)
+typedef unsigned long long WPARAM;
+typedef long long LPARAM;
+typedef long long LRESULT;
+#else
 typedef unsigned int WPARAM;
 typedef long LPARAM;
 typedef long LRESULT;
+#endif
 typedef void* HANDLE;
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HMODULE;
