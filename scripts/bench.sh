@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs the benchmark (bench/) under Wine twice: first with
+# Builds everything and runs the benchmark (bench/) under Wine, for each build this
+# machine runs (x86 where it runs 32-bit code, and x64), twice each: first with
 # every process pinned to CPU 0 (the wineserver, the benchmark and the viewer
-# simulators it starts), then unpinned. Prints the two tables joined into one, and
+# simulators it starts), then unpinned. Prints the runs joined into one table, and
 # leaves it in BUILD_DIR/bench-results.md.
 #
 #   bash scripts/bench.sh              # the normal run: 1000 open/close cycles, a 100,000-request soak
@@ -13,9 +14,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-"$root/build"}
+source "$root/scripts/machine.sh"
 bash "$root/scripts/build.sh" "$build"
-source "$root/scripts/wine-env.sh" "$build"
-trap nubix_wine_stop EXIT
+build=$(cd "$build" && pwd)
 
 # Restarts this prefix's wineserver under the given command prefix (taskset or none).
 restart_server() {
@@ -23,38 +24,66 @@ restart_server() {
   wineserver -w >/dev/null 2>&1 || true
   setsid "$@" wineserver -p >/dev/null 2>&1 < /dev/null &
   for _ in $(seq 1 50); do
-    "$@" wine cmd /c exit >/dev/null 2>&1 && break
+    "$@" "$NUBIX_WINE" cmd /c exit >/dev/null 2>&1 && break
     sleep 0.1
   done
 }
 
-# run LABEL [taskset -c 0]: one whole benchmark run; its rows go to bench-LABEL.tsv.
+# run TREE LABEL [taskset -c 0]: one whole benchmark run; its rows go to bench-LABEL.tsv.
 status=0
+columns=()
+files=()
 run() {
-  local label=$1
-  shift
+  local tree=$1 label=$2
+  shift 2
   restart_server "$@"
   echo "== nubix_bench, $label" >&2
-  (cd "$build/bin" && "$@" wine nubix_bench.exe --label "$label" --figures "bench-$label.tsv" "${bench_args[@]}") \
-    || status=$?
+  rm -f "$tree/bin/bench-$label.tsv"
+  (cd "$tree/bin" && "$@" "$NUBIX_WINE" nubix_bench.exe --label "$label" --figures "bench-$label.tsv" \
+    "${bench_args[@]}") || status=$?
+  touch "$tree/bin/bench-$label.tsv"
+
 }
 bench_args=("$@")
-rm -f "$build/bin/bench-pinned.tsv" "$build/bin/bench-unpinned.tsv"
-run pinned taskset -c 0
-run unpinned
+
+builds=()
+[ "$NUBIX_RUNS_32BIT" = 1 ] && builds+=("x86 $build win32")
+builds+=("x64 $build/x64 win64")
+for entry in "${builds[@]}"; do
+  read -r arch tree winearch <<<"$entry"
+  (
+    source "$root/scripts/wine-env.sh" "$tree" "$winearch" >&2
+    trap nubix_wine_stop EXIT
+    run "$tree" "$arch-pinned" taskset -c 0
+    run "$tree" "$arch-unpinned"
+    exit "$status"
+  ) || status=$?
+  columns+=("$arch pinned (taskset -c 0)" "$arch unpinned")
+  files+=("$tree/bin/bench-$arch-pinned.tsv" "$tree/bin/bench-$arch-unpinned.tsv")
+done
 
 table="$build/bench-results.md"
-touch "$build/bin/bench-pinned.tsv" "$build/bin/bench-unpinned.tsv"
 {
-  echo "nubix_bench $(date -u +%Y-%m-%d), $(nproc) CPUs, $(wine --version), arguments: ${bench_args[*]:-none}"
+  echo "nubix_bench $(date -u +%Y-%m-%d), $(nproc) CPUs, $(wine64 --version 2>/dev/null || /usr/lib/wine/wine64 --version), arguments: ${bench_args[*]:-none}"
+  [ "$NUBIX_RUNS_32BIT" = 1 ] || echo "(x86 not run: $NUBIX_NO_32BIT_WHY)"
   echo
-  echo "| figure | pinned (taskset -c 0) | unpinned | target |"
-  echo "|---|---|---|---|"
-  awk -F'\t' '
-    FNR == NR { pinned[$1] = $4; title[$1] = $2; target[$1] = $3; order[++n] = $1; next }
-    { unpinned[$1] = $4; if (!($1 in title)) { title[$1] = $2; target[$1] = $3; order[++n] = $1 } }
-    END { for (i = 1; i <= n; ++i) { k = order[i]; printf "| %s | %s | %s | %s |\n", title[k], pinned[k], unpinned[k], target[k] } }
-  ' "$build/bin/bench-pinned.tsv" "$build/bin/bench-unpinned.tsv"
+  header="| figure |"
+  rule="|---|"
+  for c in "${columns[@]}"; do header+=" $c |"; rule+="---|"; done
+  echo "$header target |"
+  echo "$rule---|"
+  # Each file: key, title, target, value; numbered first, so that an empty file (a
+  # run that failed) keeps its column.
+  for i in "${!files[@]}"; do awk -F'\t' -v f="$((i + 1))" '{ print f "\t" $0 }' "${files[$i]}"; done |
+    awk -F'\t' -v n="${#files[@]}" '
+      { if (!($2 in title)) { title[$2] = $3; target[$2] = $4; order[++rows] = $2 } value[$2, $1] = $5 }
+      END {
+        for (i = 1; i <= rows; ++i) {
+          k = order[i]; line = "| " title[k] " |"
+          for (j = 1; j <= n; ++j) line = line " " value[k, j] " |"
+          print line " " target[k] " |"
+        }
+      }'
 } > "$table"
 echo
 cat "$table"

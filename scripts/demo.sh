@@ -4,27 +4,39 @@
 # with the control not yet registered, so that the first open registers it through
 # regsvr32; opens the simulated server, takes pictures on two channels, fetches a
 # record file, posts recording parameters, closes, and prints both logs as UTF-8.
+# The 32-bit road (x86 build, 32-bit Wine) where this machine runs 32-bit code, the
+# 64-bit road (x64 build, 64-bit Wine) where it cannot.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-"$root/build"}
+source "$root/scripts/machine.sh" >/dev/null
+if [ "$NUBIX_RUNS_32BIT" = 1 ]; then
+  echo "This machine runs 32-bit code: the demo takes the 32-bit road (x86 build, 32-bit Wine)."
+  tree="$build" arch=win32
+else
+  echo "This machine cannot run 32-bit code ($NUBIX_NO_32BIT_WHY):"
+  echo "the demo takes the 64-bit road (x64 build, 64-bit Wine)."
+  tree="$build/x64" arch=win64
+fi
 bash "$root/scripts/build.sh" "$build" >/dev/null
-source "$root/scripts/wine-env.sh" "$build"
+tree=$(cd "$tree" && pwd)
+source "$root/scripts/wine-env.sh" "$tree" "$arch"
 trap nubix_wine_stop EXIT
 
-host="$build/demo-host"
+host="$tree/demo-host"
 rm -rf "$host"
 mkdir -p "$host/ocx/brindle"
-cp "$build/bin/vsclient.exe" "$build/bin/NubixVSClient.dll" "$build/bin/Quil.exe" "$host/"
-cp "$build/bin/ocx/brindle/VANTO.ocx" "$host/ocx/brindle/"
+cp "$tree/bin/vsclient.exe" "$tree/bin/NubixVSClient.dll" "$tree/bin/Quil.exe" "$host/"
+cp "$tree/bin/ocx/brindle/VANTO.ocx" "$host/ocx/brindle/"
 
 drive_c="$WINEPREFIX/drive_c"
 rm -f "$drive_c/nv.log" "$drive_c/vs.log"
 rm -rf "$drive_c/demo" && mkdir -p "$drive_c/demo"
-wine reg delete 'HKCR\CLSID\{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}' /f >/dev/null 2>&1 || true
+"$NUBIX_WINE" reg delete 'HKCR\CLSID\{4B1D92E7-5A3C-4F08-9E6B-2C7D81A0F35C}' /f >/dev/null 2>&1 || true
 
 echo "== vsclient: the host's road, every callback as it arrives"
 set +e
-(cd "$host" && wine vsclient.exe --server 192.168.1.20 --user admin --password secret --timeout 20 \
+(cd "$host" && "$NUBIX_WINE" vsclient.exe --server 192.168.1.20 --user admin --password secret --timeout 20 \
   capture 1 'C:\demo\channel1.bmp' \
   capture 2 'C:\demo\channel2.png' \
   record 2 'C:\demo\channel2.rec' \
