@@ -1,7 +1,9 @@
 // The directory of the host's executable and the paths built from it.
 #include <cstring>
+#include <vector>
 
 #include "client/app_paths.h"
+#include "code_pages.h"
 #include "fuzz_input.h"
 #include "properties.h"
 
@@ -18,23 +20,38 @@ std::string BuiltViolation(const char* what, bool built, const ExactBlock& out, 
     return std::string(out.Chars()) == expected ? "" : std::string(what) + " is not " + expected;
 }
 
+// The application directory of `exePath` read in one code page: the path up to its
+// last separator, which lies between two characters.
+std::string DirectoryViolation(const std::string& exePath, const CodePage& codePage, std::string& found) {
+    ExactBlock directory(kPathBytes);
+    const bool made = ApplicationDirectory(exePath.c_str(), AsPath(directory), codePage.isLeadByte);
+    const std::size_t split = ExpectedSplit(exePath, codePage.isLeadByte);
+    const bool expected = !exePath.empty() && exePath.size() < kPathBytes && split != 0;
+    if (made != expected) return made ? "directory of an unusable path" : "no directory for a usable path";
+    if (!made) return directory.Chars()[0] == '\0' ? "" : "refused but the directory not emptied";
+    found = directory.Chars();
+    if (found.size() >= exePath.size() || exePath.compare(0, found.size(), found) != 0) {
+        return "directory is not a part of the path";
+    }
+    return SplitViolation(exePath, found.size() + 1, codePage.isLeadByte);
+}
+
 }  // namespace
 
 std::string AppPathsViolation(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::string exePath = input.Text();
-    ExactBlock directory(kPathBytes);
-    const bool found = ApplicationDirectory(exePath.c_str(), AsPath(directory));
-    const std::size_t slash = exePath.rfind('\\');
-    const bool expected = !exePath.empty() && exePath.size() < kPathBytes && slash != std::string::npos;
-    if (found != expected) return found ? "directory of an unusable path" : "no directory for a usable path";
-    if (!found && directory.Chars()[0] != '\0') return "refused but the directory not emptied";
-    if (found && std::string(directory.Chars()) != exePath.substr(0, slash)) {
-        return "directory is not the path up to its last backslash";
+    std::vector<std::string> directories;
+    for (const CodePage& codePage : kCodePages) {
+        std::string found;
+        const std::string violation = DirectoryViolation(exePath, codePage, found);
+        if (!violation.empty()) return std::string(codePage.name) + ": " + violation;
+        directories.push_back(found);
     }
+    directories.push_back(exePath);
 
     // Any text may stand for the directory: the builders bound what they write.
-    for (const std::string& dir : {std::string(directory.Chars()), exePath}) {
+    for (const std::string& dir : directories) {
         ExactBlock control(kPathBytes), command(kPathBytes), named(kPathBytes), viewer(kPathBytes);
         const std::string controlPath = dir + "\\ocx\\brindle\\VANTO.ocx";
         const std::string program = dir + "\\regsvr32.exe";

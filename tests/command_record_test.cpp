@@ -11,6 +11,7 @@
 
 #include "channel/command_record.h"
 #include "channel/inbound_result.h"
+#include "code_pages.h"
 
 namespace nubix {
 namespace {
@@ -180,6 +181,24 @@ TEST(CommandRecordTest, PathWithoutZeroIsReadExactlyUpToTotalLength) {
     // Refused as too long after reading no further than the block.
     CommandRecord record = Garbage();
     EXPECT_FALSE(BuildCommandRecord(kChannel, guard.Place(Request(Text('p', 300))), record));
+
+    // A GBK lead byte as the block's last byte: a character cut short, not read past.
+    record = Garbage();
+    ASSERT_TRUE(BuildCommandRecord(kChannel, guard.Place(Request("D:\\pic\\a\x9C")), record, fuzz::GbkLeadByte));
+    const CommandRecord expected = Expected("D:\\pic\\", "a\x9C");
+    EXPECT_TRUE(SameBytes(&record, &expected, sizeof record));
+}
+
+// The lead-byte tables that the fuzzers and the native tests split paths with are
+// the system's own.
+TEST(CodePageTables, LeadBytesAreThoseOfTheSystemsTables) {
+    for (const fuzz::CodePage& codePage : fuzz::kCodePages) {
+        SCOPED_TRACE(codePage.name);
+        for (int b = 0; b < 256; ++b) {
+            const auto c = static_cast<unsigned char>(b);
+            EXPECT_EQ(codePage.isLeadByte(c), IsDBCSLeadByteEx(codePage.id, c) != FALSE) << "byte " << b;
+        }
+    }
 }
 
 TEST(CommandRecordTest, ChannelOnlyRecordCarriesNothingButTheChannel) {

@@ -15,7 +15,8 @@ std::size_t FieldLength(const char* field, std::size_t width) {
     return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width;
 }
 
-bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record) {
+bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record,
+                        LeadByteTest isLeadByte) {
     std::memset(&record, 0, sizeof record);
     if (request == nullptr) return false;
     // The length alone first: a block that claims fewer than 8 bytes has no tag to read.
@@ -30,10 +31,7 @@ bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord
         FieldLength(text, static_cast<std::size_t>(totalLength - kRequestHeaderBytes));
     if (pathLength > kMaxRequestPath) return false;
 
-    std::size_t split = 0;  // index just past the last backslash
-    for (std::size_t i = 0; i < pathLength; ++i) {
-        if (text[i] == '\\') split = i + 1;
-    }
+    const std::size_t split = PathSplitPoint(text, pathLength, isLeadByte);
     if (pathLength - split > kMaxFileName) return false;
 
     record.channel = channel;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "channel/path_split.h"
+
 namespace nubix {
 
 // Command codes, carried in COPYDATASTRUCT::dwData. 2 and 3 also mark results.
@@ -55,12 +57,15 @@ void CopyPadded(char* field, std::size_t width, const char* text);
 std::size_t FieldLength(const char* field, std::size_t width);
 
 // Builds the record for a host request: the path text (from offset 8 up to its first
-// zero or the block's end) split at its last backslash. Returns false, leaving
-// `record` all zero, when the request does not fit the working limits: a total
-// length outside 8..776, a path longer than 256 characters, or a file-name part of
-// 64 characters or more. `request` points to `totalLength` readable bytes; when that
-// length is out of bounds only the length itself is read.
-bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record);
+// zero or the block's end) split at its last backslash, read by characters of the
+// code page that `isLeadByte` describes (the system's, for a host's request), so that
+// the second byte of a double-byte character is never taken for the separator.
+// Returns false, leaving `record` all zero, when the request does not fit the working
+// limits: a total length outside 8..776, a path longer than 256 bytes, or a file-name
+// part of 64 bytes or more. `request` points to `totalLength` readable bytes; when
+// that length is out of bounds only the length itself is read.
+bool BuildCommandRecord(std::int32_t channel, const void* request, CommandRecord& record,
+                        LeadByteTest isLeadByte = NoLeadBytes);
 
 // The record that announces a change of channel: only `channel` set.
 CommandRecord ChannelOnlyRecord(std::int32_t channel);

@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "channel/system_lead_byte.h"
 #include "client/process_state.h"
 #include "client/vs_client.h"
 #include "log/log_texts.h"
@@ -32,7 +33,7 @@ int VSClient::SendRequest(std::uint32_t code, const CommandRecord& record) {
 
 int VSClient::CapturePicture(int channel, const RequestBlock* request) {
     CommandRecord record;
-    if (!BuildCommandRecord(channel, request, record)) {
+    if (!BuildCommandRecord(channel, request, record, IsSystemLeadByte)) {
         WriteOpLog(0, texts::kRequestRefused);
         return 0;
     }
@@ -47,7 +48,7 @@ int VSClient::CapturePicture(int channel, const RequestBlock* request) {
 
 int VSClient::RequestRecordFile(int channel, const RequestBlock* request) {
     CommandRecord record;
-    if (!BuildCommandRecord(channel, request, record)) {
+    if (!BuildCommandRecord(channel, request, record, IsSystemLeadByte)) {
         WriteOpLog(0, texts::kRequestRefused);
         return 0;
     }

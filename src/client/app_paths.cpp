@@ -17,13 +17,14 @@ bool Compose(PathBuffer& out, const char* format, const char* text) {
 
 }  // namespace
 
-bool ApplicationDirectory(const char* exePath, PathBuffer& directory) {
+bool ApplicationDirectory(const char* exePath, PathBuffer& directory, LeadByteTest isLeadByte) {
     directory[0] = '\0';
     if (exePath == nullptr) return false;
     const std::size_t length = std::strlen(exePath);
-    const char* slash = std::strrchr(exePath, '\\');
-    if (length == 0 || length >= kPathBytes || slash == nullptr) return false;
-    const std::size_t kept = static_cast<std::size_t>(slash - exePath);
+    if (length == 0 || length >= kPathBytes) return false;
+    const std::size_t split = PathSplitPoint(exePath, length, isLeadByte);
+    if (split == 0) return false;
+    const std::size_t kept = split - 1;  // without the backslash
     std::memcpy(directory, exePath, kept);
     directory[kept] = '\0';
     return true;

@@ -4,14 +4,18 @@
 
 #include <cstddef>
 
+#include "channel/path_split.h"
+
 namespace nubix {
 
 constexpr std::size_t kPathBytes = 256;
 using PathBuffer = char[kPathBytes];
 
-// The executable's path cut at its last backslash (the backslash removed). False
-// when the path is empty or has no backslash.
-bool ApplicationDirectory(const char* exePath, PathBuffer& directory);
+// The executable's path cut at its last backslash (the backslash removed), read by
+// characters of the code page that `isLeadByte` describes (the system's, for the
+// path the system gives). False when the path is empty, does not fit a PathBuffer or
+// has no backslash.
+bool ApplicationDirectory(const char* exePath, PathBuffer& directory, LeadByteTest isLeadByte = NoLeadBytes);
 
 // directory + "\ocx\brindle\VANTO.ocx"
 bool BuildControlPath(const char* directory, PathBuffer& path);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "channel/notify_window.h"
+#include "channel/system_lead_byte.h"
 #include "client/app_paths.h"
 #include "client/control_registration.h"
 #include "client/process_state.h"
@@ -22,7 +23,7 @@ bool FindViewer(PathBuffer& directory, PathBuffer& viewerPath) {
     char exePath[kPathBytes] = {};
     const DWORD length = GetModuleFileNameA(nullptr, exePath, sizeof exePath);
     if (length == 0 || length >= sizeof exePath) return false;
-    return ApplicationDirectory(exePath, directory) && BuildViewerPath(directory, viewerPath);
+    return ApplicationDirectory(exePath, directory, IsSystemLeadByte) && BuildViewerPath(directory, viewerPath);
 }
 
 // Maps the viewer's rendezvous in place of any earlier one. The earlier view is not
