@@ -71,8 +71,11 @@ if [ "$NUBIX_RUNS_32BIT" = 1 ]; then
 else
   run_suite "x64 suite, 64-bit Wine" "$build/x64" win64 -LE needs32 "$@"
   run_suite "x86 build, checks that run no 32-bit code" "$build" none -L static "$@"
-  not_run=$(ctest --test-dir "$build" -N -LE static "$@" | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')
-  mixed=$(ctest --test-dir "$build/x64" -N -L needs32 "$@" | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')
+  # The tests of a selection, by name (ctest adds the fixtures a selection needs, so
+  # what did not run is all the tests less those that did).
+  names() { ctest --test-dir "$@" -N | sed -n 's/^ *Test *#[0-9]*: //p' | LC_ALL=C sort; }
+  not_run=$(LC_ALL=C comm -23 <(names "$build" "$@") <(names "$build" -L static "$@") | tr '\n' ' ')
+  mixed=$(LC_ALL=C comm -12 <(names "$build/x64" "$@") <(names "$build/x64" -L needs32 "$@") | tr '\n' ' ')
   summary+=("not run here, $NUBIX_NO_32BIT_WHY: the x86 suites that run 32-bit code: ${not_run:-none}")
   summary+=("not run here, for the same reason: the mixed deployment (32-bit viewer and control): ${mixed:-none}")
 fi

@@ -275,7 +275,12 @@ protected:
 
     static void SetKeyIn(REGSAM view, bool present) {
         if (!present) {
-            RegDeleteKeyExA(HKEY_CLASSES_ROOT, kControlKey, view, 0);
+            // With everything below it: a registration adds InprocServer32.
+            HKEY clsid = nullptr;
+            if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_ALL_ACCESS | view, &clsid) == ERROR_SUCCESS) {
+                RegDeleteTreeA(clsid, kControlKey + sizeof "CLSID");  // the name below CLSID
+                RegCloseKey(clsid);
+            }
             return;
         }
         HKEY key = nullptr;
