@@ -182,25 +182,6 @@ TEST(ApplicationDirectoryInSystemCodePage, CutsAtTheLastBackslashThatIsACharacte
     }
 }
 
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 // A host installed in a folder named 淺, its executable named 淺灣.exe, with the DLL,
 // the viewer simulator and the stand-in control beside it. Read byte-wise, the
 // directory would end in the lead byte of 淺 and nothing would be found.

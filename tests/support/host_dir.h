@@ -67,4 +67,7 @@ bool ControlKeyExists();
 void DeleteControlKey();
 void CreateControlKey();
 
+// Removes a directory with everything in it.
+void RemoveTree(const std::string& path);
+
 }  // namespace nubix::test
