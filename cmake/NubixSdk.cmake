@@ -5,6 +5,7 @@
 #   lib/NubixVSClient.lib                       import library for MSVC hosts
 #   lib/cmake/NubixVSClient/                    find_package(NubixVSClient)
 #   include/NubixVSClient.h
+#   include/NubixVSClientSession.hpp            nubix::Session, header-only C++17
 #   tools/                                      a ready host directory: vsclient.exe,
 #                                               NubixVSClient.dll, Quil.exe (the viewer
 #                                               simulator), ocx/brindle/VANTO.ocx
@@ -40,7 +41,8 @@ install(TARGETS NubixVSClient
   RUNTIME DESTINATION ${NUBIX_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${NUBIX_INSTALL_LIBDIR})
 install(FILES ${NUBIX_MSVC_IMPLIB} DESTINATION ${NUBIX_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/NubixVSClient.h DESTINATION ${NUBIX_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/NubixVSClient.h ${PROJECT_SOURCE_DIR}/include/NubixVSClientSession.hpp
+  DESTINATION ${NUBIX_INSTALL_INCLUDEDIR})
 
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/NubixVSClientConfig.cmake.in

@@ -20,9 +20,10 @@ case $mode in
   install)
     "$cmake" --install "$build" --prefix "$out" >/dev/null
     actual=$(cd "$out" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
-    # The host directory's DLL is the SDK's DLL, and the header is the source's.
+    # The host directory's DLL is the SDK's DLL, and the headers are the source's.
     cmp "$out/bin/NubixVSClient.dll" "$out/tools/NubixVSClient.dll"
     cmp "$out/include/NubixVSClient.h" "$source/include/NubixVSClient.h"
+    cmp "$out/include/NubixVSClientSession.hpp" "$source/include/NubixVSClientSession.hpp"
     ;;
   zip)
     mkdir -p "$out"
