@@ -8,6 +8,7 @@
 #   lib/cmake/NubixVSClient/                    find_package(NubixVSClient): the
 #                                               build of the project's own bitness
 #   include/NubixVSClient.h                     one header for both
+#   include/NubixVSClientSession.hpp            nubix::Session, header-only C++17
 #   tools/ARCH/                                 a ready host directory: vsclient.exe,
 #                                               NubixVSClient.dll, Quil.exe (the viewer
 #                                               simulator), ocx/brindle/VANTO.ocx
@@ -49,7 +50,8 @@ install(TARGETS NubixVSClient
   RUNTIME DESTINATION ${NUBIX_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${NUBIX_INSTALL_LIBDIR})
 install(FILES ${NUBIX_MSVC_IMPLIB} DESTINATION ${NUBIX_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/NubixVSClient.h DESTINATION ${NUBIX_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/NubixVSClient.h ${PROJECT_SOURCE_DIR}/include/NubixVSClientSession.hpp
+  DESTINATION ${NUBIX_INSTALL_INCLUDEDIR})
 
 # The package is the same from either tree: it finds the build of the consumer's
 # bitness, so the version file leaves the pointer size to it.

@@ -25,10 +25,11 @@ case $mode in
   install)
     "$cmake" --install "$build" --prefix "$out" >/dev/null
     actual=$(cd "$out" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
-    # Each host directory's DLL is the SDK's DLL of that build, and the header is the
-    # source's.
+    # Each host directory's DLL is the SDK's DLL of that build, and the headers are
+    # the source's.
     for arch in $arches; do cmp "$out/bin/$arch/NubixVSClient.dll" "$out/tools/$arch/NubixVSClient.dll"; done
     cmp "$out/include/NubixVSClient.h" "$source/include/NubixVSClient.h"
+    cmp "$out/include/NubixVSClientSession.hpp" "$source/include/NubixVSClientSession.hpp"
     ;;
   zip)
     mkdir -p "$out"

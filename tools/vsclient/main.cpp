@@ -1,15 +1,23 @@
-// vsclient: drives NubixVSClient.dll from a shell, the way a careful host does.
-// The thread that opens the server runs the message loop, receives every callback
-// and closes the server again.
+// vsclient: drives NubixVSClient.dll from a shell through nubix::Session, which opens
+// the server on a thread of its own, runs the message loop there, receives every
+// callback and closes the server again.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "NubixVSClient.h"
+#include "NubixVSClientSession.hpp"
 #include "command_line.h"
 #include "output.h"
 
@@ -17,113 +25,127 @@ namespace {
 
 using vsclient::Action;
 using vsclient::ActionKind;
+using Clock = std::chrono::steady_clock;
 
-struct Pending {
-    bool done = false;
-    bool ok = false;
+// The library bounds an open itself (the control's registration, the viewer's start,
+// a 60 s command wait and one re-open); this only keeps vsclient from waiting forever.
+constexpr std::chrono::minutes kOpenTimeout{5};
+
+const char kNotTaken[] = "not taken: refused by the library or by the viewer (see c:\\nv.log)";
+
+// A capture or record-file request whose outcome is not printed yet. Tags printed
+// are the action's position.
+struct Outstanding {
+    int tag;
+    const Action* action;
+    std::future<nubix::RequestResult> result;
 };
 
-const vsclient::Output* Out = nullptr;
-std::map<int, Pending>* Outcomes = nullptr;
-
-int __stdcall OnResult(int channel, unsigned short kind, int tag, void* data, int length) {
-    if (kind == KIND_STATUS && length == static_cast<int>(sizeof(StatusBlock))) {
-        StatusBlock status;
-        std::memcpy(&status, data, sizeof status);
-        Out->Status(channel, tag, status.operation, status.outcome);
-        auto it = Outcomes->find(tag);
-        if (it != Outcomes->end() && !it->second.done) {
-            it->second.done = true;
-            it->second.ok = status.outcome == 0;
+// Restarts are not requests of the session: their status reaches the session's
+// handler with the tag vsclient posted.
+class Restarts {
+public:
+    bool Post(nubix::Session& session, int tag, Clock::duration timeout) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            waiting_[tag] = Clock::now() + timeout;
         }
-    } else if ((kind == KIND_PICTURE_FILE || kind == KIND_RECORD_FILE) && data != nullptr) {
-        std::string path(static_cast<const char*>(data), length > 0 ? static_cast<std::size_t>(length) : 0);
-        Out->File(kind == KIND_PICTURE_FILE ? "picture" : "record", channel, tag, path);
-    } else {
-        Out->Callback(channel, kind, tag, length);
+        bool posted = false;
+        try {
+            posted = session
+                         .WithClient([tag](IVSClient& client) {
+                             return PostMessageA(client.GetNotifyWindow(), MSG_RESTART_SERVER, 0,
+                                                 static_cast<LPARAM>(tag)) != 0;
+                         })
+                         .get();
+        } catch (const nubix::SessionClosedError&) {
+        }
+        if (!posted) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            waiting_.erase(tag);
+        }
+        return posted;
     }
-    return 0;
-}
 
-std::vector<char> MakeRequest(int tag, const std::string& path) {
-    const int total = static_cast<int>(8 + path.size() + 1);
-    std::vector<char> block(static_cast<std::size_t>(total), '\0');
-    std::memcpy(block.data(), &total, 4);
-    std::memcpy(block.data() + 4, &tag, 4);
-    std::memcpy(block.data() + 8, path.data(), path.size());
-    return block;
-}
+    void Report(int tag, bool ok) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (waiting_.erase(tag) == 0) return;
+            outcomes_[tag] = ok;
+        }
+        changed_.notify_all();
+    }
 
-// Runs one action; returns false when it failed at once. Tags are the action's
-// position, so that each outcome can be matched to its request.
-bool Run(IVSClient* client, const Action& action, int tag, std::map<int, Pending>& outcomes) {
-    switch (action.kind) {
-        case ActionKind::Capture:
-        case ActionKind::Record: {
-            std::vector<char> request = MakeRequest(tag, action.path);
-            const RequestBlock* block = reinterpret_cast<const RequestBlock*>(request.data());
-            outcomes[tag] = Pending();
-            const int taken = action.kind == ActionKind::Capture ? client->CapturePicture(action.channel, block)
-                                                                 : client->RequestRecordFile(action.channel, block);
-            if (!taken) {
-                outcomes.erase(tag);
-                Out->Note("refused", tag, "not taken: refused by the library or by the viewer (see c:\\nv.log)");
+    // Waits for every posted restart's status or its time-out; returns the tags of
+    // those that had none in time, and whether every status said success.
+    std::vector<int> Wait(bool& allOk) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        std::vector<int> late;
+        while (!waiting_.empty()) {
+            auto first = waiting_.begin();
+            const int tag = first->first;
+            const Clock::time_point deadline = first->second;
+            if (!changed_.wait_until(lock, deadline, [&] { return waiting_.count(tag) == 0; })) {
+                waiting_.erase(tag);
+                late.push_back(tag);
             }
-            return taken != 0;
         }
-        case ActionKind::Mac: {
-            char text[32] = {};
-            const bool found = client->GetServerMac(text, sizeof text) != 0;
-            Out->Mac(found, text);
-            return found;
+        for (const auto& outcome : outcomes_) {
+            if (!outcome.second) allOk = false;
         }
-        case ActionKind::Params: {
-            auto* block = static_cast<RecordParamBlock*>(kesaNewBuffer(sizeof(RecordParamBlock)));
-            if (block == nullptr) return false;
-            block->channel = action.channel;
-            block->unused = 0;
-            std::memcpy(&block->params, action.params.data(), sizeof block->params);
-            // The library frees the block once it has read it.
-            if (!PostMessageA(client->GetNotifyWindow(), MSG_SET_RECORD_PARAM, sizeof *block,
-                              reinterpret_cast<LPARAM>(block))) {
-                kesaDelBuffer(block);
-                return false;
-            }
-            Out->Note("params", tag, "posted for channel " + std::to_string(action.channel));
+        return late;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<int, Clock::time_point> waiting_;
+    std::map<int, bool> outcomes_;
+};
+
+// Prints a request's outcome; false when it did not succeed. A request with no
+// outcome in time goes to `late`, printed at the end.
+bool PrintOutcome(const vsclient::Output& out, const Outstanding& request, const nubix::RequestResult& result,
+                  std::vector<int>& late) {
+    const bool picture = request.action->kind == ActionKind::Capture;
+    const int channel = request.action->channel;
+    const int operation = picture ? STATUS_OP_PICTURE : STATUS_OP_RECORD_FILE;
+    switch (result.status) {
+        case nubix::RequestStatus::Succeeded:
+            out.Status(channel, request.tag, operation, 0);
+            out.File(picture ? "picture" : "record", channel, request.tag, result.path);
             return true;
-        }
-        case ActionKind::Restart:
-            outcomes[tag] = Pending();
-            if (!PostMessageA(client->GetNotifyWindow(), MSG_RESTART_SERVER, 0, tag)) {
-                outcomes.erase(tag);
-                return false;
-            }
-            return true;
+        case nubix::RequestStatus::ViewerFailed:
+            out.Status(channel, request.tag, operation, -1);
+            return false;
+        case nubix::RequestStatus::NotTaken:
+        case nubix::RequestStatus::Refused:
+            out.Note("refused", request.tag, kNotTaken);
+            return false;
+        case nubix::RequestStatus::TimedOut:
+        case nubix::RequestStatus::Closed:
+            late.push_back(request.tag);
+            return false;
     }
     return false;
 }
 
-bool AllDone(const std::map<int, Pending>& outcomes) {
-    for (const auto& [tag, p] : outcomes) {
-        if (!p.done) return false;
-    }
-    return true;
-}
-
-// Dispatches messages until every outcome is in or the time-out passes.
-void WaitForOutcomes(const std::map<int, Pending>& outcomes, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+// Prints the outcomes that are in, in the order of the actions; with `wait`, until
+// every outcome is in (each request has its own time-out, so this ends).
+bool PrintOutcomes(const vsclient::Output& out, std::vector<Outstanding>& outstanding, std::vector<int>& late,
+                   bool wait) {
+    bool ok = true;
     for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+        for (auto it = outstanding.begin(); it != outstanding.end();) {
+            if (it->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                ++it;
+                continue;
+            }
+            if (!PrintOutcome(out, *it, it->result.get(), late)) ok = false;
+            it = outstanding.erase(it);
         }
-        if (AllDone(outcomes)) return;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return;
-        const ULONGLONG left = deadline - now;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left < 100 ? left : 100), QS_ALLINPUT);
+        if (!wait || outstanding.empty()) return ok;
+        outstanding.front().result.wait_for(std::chrono::milliseconds(20));
     }
 }
 
@@ -141,44 +163,76 @@ int main(int argc, char** argv) {
         std::fputs(vsclient::kUsage, stdout);
         return 0;
     }
-    vsclient::Output output(cl.json);
-    std::map<int, Pending> outcomes;
-    Out = &output;
-    Outcomes = &outcomes;
-
-    IVSClient* client = kesaCreateVSClient();
-    if (client == nullptr) {
-        std::fprintf(stderr, "vsclient: no memory for a client\n");
-        return 2;
-    }
-    client->SetCallback(OnResult);
-    if (client->OpenServer(cl.server.c_str(), 0, cl.user.c_str(), cl.password.c_str(), 0) == 0) {
+    const vsclient::Output output(cl.json);
+    Restarts restarts;
+    // Callbacks of no request of the session's: the restart statuses, and anything else.
+    nubix::Session session([&](int channel, unsigned short kind, int tag, const void* data, int length) {
+        if (kind == KIND_STATUS && length == static_cast<int>(sizeof(StatusBlock)) && data != nullptr) {
+            StatusBlock status;
+            std::memcpy(&status, data, sizeof status);
+            output.Status(channel, tag, status.operation, status.outcome);
+            if (status.operation == STATUS_OP_RESTART) restarts.Report(tag, status.outcome == 0);
+        } else if ((kind == KIND_PICTURE_FILE || kind == KIND_RECORD_FILE) && data != nullptr) {
+            output.File(kind == KIND_PICTURE_FILE ? "picture" : "record", channel, tag,
+                        std::string(static_cast<const char*>(data), length > 0 ? static_cast<std::size_t>(length) : 0));
+        } else {
+            output.Callback(channel, kind, tag, length);
+        }
+    });
+    if (session.Open(cl.server, cl.user, cl.password, kOpenTimeout) != nubix::OpenStatus::Opened) {
         std::fprintf(stderr, "vsclient: the server could not be opened (see c:\\nv.log and c:\\vs.log)\n");
-        client->CloseServer();
-        kesaReleaseVSClient(client);
         return 2;
     }
     output.Note("open", 0, cl.server);
 
+    const std::chrono::seconds timeout(cl.timeoutSeconds);
+    std::vector<Outstanding> outstanding;
+    std::vector<int> late;
     bool failed = false;
     int tag = 0;
     for (const Action& action : cl.actions) {
-        if (!Run(client, action, ++tag, outcomes)) failed = true;
-        // Let results that are already back reach the callback between actions.
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    WaitForOutcomes(outcomes, static_cast<DWORD>(cl.timeoutSeconds) * 1000);
-    for (const auto& [t, p] : outcomes) {
-        if (!p.done) {
-            output.Note("timeout", t, "no outcome in time");
-            failed = true;
-        } else if (!p.ok) {
-            failed = true;
+        ++tag;
+        switch (action.kind) {
+            case ActionKind::Capture:
+                outstanding.push_back({tag, &action, session.CapturePictureAsync(action.channel, action.path, timeout)});
+                break;
+            case ActionKind::Record:
+                outstanding.push_back(
+                    {tag, &action, session.RequestRecordFileAsync(action.channel, action.path, timeout)});
+                break;
+            case ActionKind::Mac: {
+                const std::optional<std::string> mac = session.ServerMac();
+                output.Mac(mac.has_value(), mac.value_or(std::string()));
+                if (!mac) failed = true;
+                break;
+            }
+            case ActionKind::Params: {
+                RecordParams params;
+                std::memcpy(params.bytes, action.params.data(), sizeof params.bytes);
+                if (session.SetRecordParams(action.channel, params)) {
+                    output.Note("params", tag, "posted for channel " + std::to_string(action.channel));
+                } else {
+                    failed = true;
+                }
+                break;
+            }
+            case ActionKind::Restart:
+                if (!restarts.Post(session, tag, timeout)) failed = true;
+                break;
         }
+        // Outcomes that are already in are printed between actions.
+        if (!PrintOutcomes(output, outstanding, late, false)) failed = true;
     }
-    client->CloseServer();
-    kesaReleaseVSClient(client);
+    if (!PrintOutcomes(output, outstanding, late, true)) failed = true;
+    bool restartsOk = true;
+    for (int t : restarts.Wait(restartsOk)) late.push_back(t);
+    if (!restartsOk) failed = true;
+    std::sort(late.begin(), late.end());
+    for (int t : late) {
+        output.Note("timeout", t, "no outcome in time");
+        failed = true;
+    }
+    session.Close();
     output.Note("closed", 0, failed ? "some requests failed" : "every request succeeded");
     return failed ? 1 : 0;
 }
